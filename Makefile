@@ -1,0 +1,44 @@
+# Tonalda: the two set-up commands are `make run` and `make test`.
+PREFIX ?= $(HOME)/.local
+BUILD ?= build
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build install run test fuzz bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Installs, writes the default settings (keeping existing ones) and starts the program.
+run: install
+	@scripts/run.sh $(PREFIX)
+
+test: build
+	scripts/test-env.sh ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTONALDA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench: build
+	@scripts/install-deps.sh --bench
+	scripts/run-benchmarks.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(FUZZ_BUILD)

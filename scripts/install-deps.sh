@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs; does nothing when all are present.
+# Usage: install-deps.sh [--bench]   (--bench adds the peer tools the benchmarks compare against)
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # libraries
+  qt6-base-dev libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libpulse-dev libcue-dev
+  # test tools and independent checkers
+  clang libclang-rt-14-dev libdiscid-dev python3 python3-mutagen ffmpeg vorbis-tools
+  tinyproxy pulseaudio pulseaudio-utils xvfb xauth
+)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(cd-paranoia lame hyperfine time)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a command (normally ctest) in an environment of its own: a private config and cache folder,
+# so that no test reads or writes the user's settings, and the servers the tests need.
+set -euo pipefail
+scratch=$(mktemp -d -t tonalda-test.XXXXXX)
+cleanup() {
+  if [[ -n "${TONALDA_TEST_PULSE_PID:-}" ]]; then kill "$TONALDA_TEST_PULSE_PID" 2>/dev/null || true; fi
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+export XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache" XDG_DATA_HOME="$scratch/data"
+export TONALDA_HIVE="$scratch/config/tonalda/registry.reg"
+mkdir -p "$XDG_CONFIG_HOME/tonalda" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+"$@"

@@ -1,0 +1,95 @@
+#pragma once
+// Records shared by the drive access layer and its callers.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tonalda {
+
+constexpr std::size_t kFrameBytes = 2352;   // one CD-DA frame (sector)
+constexpr int kFramesPerSecond = 75;
+constexpr int kLeadInFrames = 150;          // MSF 00:02:00 is LBA 0
+constexpr std::uint8_t kLeadOutTrack = 0xAA;
+
+struct ScsiAddress {
+    std::uint8_t adapter = 0;
+    std::uint8_t target = 0;
+    std::uint8_t lun = 0;
+    bool operator==(const ScsiAddress&) const = default;
+};
+
+// Engine-wide error codes (the last error).
+enum CdError : std::int32_t {
+    kCdErrNone = 0,
+    kCdErrNoTransport = -1,
+    kCdErrNoSupportInfo = -2,
+    kCdErrNoSendCommand = -3,
+    kCdErrRequestFailed = -4,
+    kCdErrBufferTooSmall = -6,
+    kCdErrInvalidHandle = -7,
+    kCdErrNoFreeSlot = -8,
+    kCdErrNotCdRom = -10,
+    kCdErrLockTimeout = -11,
+    kCdErrAlreadyOpen = -12,
+    kCdErrNoRequest = -13,
+    kCdErrBadRequest = -14,
+    kCdErrJitterMatch = -15,
+    kCdErrNoAdapter = -16,
+    kCdErrNoCdRom = -17,
+};
+
+// One track descriptor of a READ TOC (format 0) reply.
+struct TocTrackDescriptor {
+    std::uint8_t reserved;
+    std::uint8_t adrControl;  // control bit 0x04 set = data track
+    std::uint8_t trackNumber;
+    std::uint8_t reserved2;
+    std::uint8_t address[4];  // LBA big-endian, or 0 M S F
+
+    bool isData() const { return (adrControl & 0x04) != 0; }
+    std::uint32_t lba() const {
+        return (std::uint32_t{address[0]} << 24) | (std::uint32_t{address[1]} << 16) |
+               (std::uint32_t{address[2]} << 8) | address[3];
+    }
+};
+static_assert(sizeof(TocTrackDescriptor) == 8);
+
+// The reply of READ TOC, format 0: a 4-byte header and up to 100 descriptors (the lead-out
+// included), 804 bytes.
+struct DiscToc {
+    std::uint8_t dataLength[2];  // big-endian, not counting itself
+    std::uint8_t firstTrack;
+    std::uint8_t lastTrack;
+    TocTrackDescriptor tracks[100];
+
+    // Number of descriptors the reply holds (tracks plus lead-out), at most 100.
+    std::size_t descriptorCount() const {
+        const std::size_t length = (std::size_t{dataLength[0]} << 8) | dataLength[1];
+        const std::size_t count = length >= 2 ? (length - 2) / sizeof(TocTrackDescriptor) : 0;
+        return count < 100 ? count : 100;
+    }
+};
+static_assert(sizeof(DiscToc) == 804);
+
+// Audio read buffer: a header of six 32-bit fields and the data area.
+struct FrameBuffer {
+    std::uint32_t startFrame = 0;   // LBA of the first frame
+    std::uint32_t frameCount = 0;
+    std::uint32_t capacity = 0;     // bytes in the data area
+    std::uint32_t length = 0;       // bytes of valid data
+    std::uint32_t status = 0;       // 1 after a successful read
+    std::uint32_t startOffset = 0;  // byte offset of the valid data in the data area
+    std::vector<std::uint8_t> data; // capacity bytes, zero-filled
+
+    static FrameBuffer forFrames(std::uint32_t frames) {
+        FrameBuffer buffer;
+        buffer.frameCount = frames;
+        buffer.capacity = static_cast<std::uint32_t>(frames * kFrameBytes);
+        buffer.data.assign(buffer.capacity, 0);
+        return buffer;
+    }
+};
+
+}  // namespace tonalda

@@ -1,0 +1,28 @@
+#pragma once
+// Private-profile (INI) files: sections of "key=value" lines. Section and key names compare
+// without regard to case. A write keeps every other line of the file, comments included, and
+// reaches the disk atomically.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tonalda::profile {
+
+// The value of key in section, or def when the file, section or key is missing.
+// A default of one blank (" ") reads as empty.
+std::string readString(const std::filesystem::path& file, std::string_view section,
+                       std::string_view key, std::string_view def);
+// The leading decimal number of the value (optional sign), def when missing; a value that does
+// not start with a number reads as 0.
+int readInt(const std::filesystem::path& file, std::string_view section, std::string_view key,
+            int def);
+// Writes key=value into section, creating the file and the section when missing.
+// False when the file cannot be written.
+bool writeString(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                 std::string_view value);
+
+// The program's config folder: $XDG_CONFIG_HOME/tonalda (~/.config/tonalda).
+std::filesystem::path configFolder();
+
+}  // namespace tonalda::profile
