@@ -45,3 +45,30 @@ function(tonalda_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   set_property(GLOBAL APPEND PROPERTY TONALDA_FUZZERS ${name})
 endfunction()
+
+# tonalda_engine_library(FOLDER LIBS ...): the library of one src/ folder, made of every .cpp in it.
+# A folder without sources yet gives an interface library, so that dependents still configure.
+function(tonalda_engine_library folder)
+  cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  set(target tonalda_${folder})
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${target} PUBLIC ${L_LIBS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${target} INTERFACE ${L_LIBS})
+  endif()
+endfunction()
+
+# tonalda_area_tests(AREA LIBS ...): one test executable per area from every *_test.cpp in the
+# folder, plus any other .cpp helpers there.
+function(tonalda_area_tests area)
+  cmake_parse_arguments(A "" "TIMEOUT" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  if(sources)
+    tonalda_test(${area}_tests SOURCES ${sources} LIBS ${A_LIBS} TIMEOUT ${A_TIMEOUT})
+  endif()
+endfunction()
