@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,7 +25,7 @@ class RegistryKey;
 
 // Thread: any; each call re-reads or rewrites the file under its lock.
 class Registry {
-public:
+  public:
     // The hive named by $TONALDA_HIVE, else $XDG_CONFIG_HOME/tonalda/registry.reg
     // (~/.config/tonalda/registry.reg).
     static std::filesystem::path defaultHivePath();
@@ -42,14 +43,14 @@ public:
     // Creates the key and its parents when missing, then opens it for writing. For the installer.
     std::unique_ptr<RegistryKey> createKey(std::string_view path);
 
-private:
+  private:
     std::filesystem::path file_;
 };
 
 // An open key. Reads see the hive as it was when the key was opened plus this key's own writes.
 // A value of the wrong type reads like a missing one.
 class RegistryKey {
-public:
+  public:
     virtual ~RegistryKey() = default;
 
     virtual std::optional<std::uint32_t> readDword(std::string_view name) const = 0;
@@ -64,5 +65,15 @@ public:
     virtual bool writeString(std::string_view name, std::string_view value,
                              bool withTerminator = true) = 0;
 };
+
+// One value of a settings load: its name and the field it goes into.
+struct DwordField {
+    std::string_view name;
+    std::int32_t* target;
+};
+// Reads the DWORDs in the order given, as the settings loads do: the first value that is missing
+// or not a DWORD ends the load with false; fields before it keep their new contents, the rest
+// are left as they were.
+bool readDwordsInOrder(const RegistryKey& key, std::initializer_list<DwordField> fields);
 
 }  // namespace tonalda
