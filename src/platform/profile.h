@@ -1,7 +1,9 @@
 #pragma once
 // Private-profile (INI) files: sections of "key=value" lines. Section and key names compare
 // without regard to case. A write keeps every other line of the file, comments included, and
-// reaches the disk atomically.
+// reaches the disk atomically, under a lock shared by the writers of the folder's profiles.
+// Blanks around keys and values are not part of them. A file given by its bare name
+// ("cdplayer.ini") lives in configFolder().
 
 #include <filesystem>
 #include <string>
@@ -17,8 +19,10 @@ std::string readString(const std::filesystem::path& file, std::string_view secti
 // not start with a number reads as 0.
 int readInt(const std::filesystem::path& file, std::string_view section, std::string_view key,
             int def);
-// Writes key=value into section, creating the file and the section when missing.
-// False when the file cannot be written.
+// Writes key=value into section, creating the file and the section when missing (and the config
+// folder for a bare name; other folders must exist). Line breaks in the value become blanks.
+// False when the file cannot be written or a name cannot be stored (empty, line breaks, "]" in a
+// section, "=" in a key).
 bool writeString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                  std::string_view value);
 
