@@ -1,0 +1,107 @@
+#pragma once
+// The CDDB client's HTTP transport: the process-wide client options, the four request forms (POST
+// for commands and GET for lscat, each direct or through an HTTP proxy with Basic authorization),
+// one TCP connection per request, and reading the whole reply into a buffer of a given size.
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tonalda::cddb {
+
+// Option codes of setCddbOption / getCddbOption.
+enum CddbOption : int {
+    kOptServerHost = 0,
+    kOptProxyHost = 1,
+    kOptUseProxy = 2,
+    kOptClientName = 3,
+    kOptEmail = 4,
+    kOptProxyPort = 5,
+    kOptQueryScript = 6,
+    kOptServerPort = 7,
+    kOptMirrorIni = 8,  // kept as a stored flag; the program never mirrors entries
+    kOptUsePost = 9,
+    kOptSubmitScript = 10,
+    kOptProxyAuth = 11,
+    kOptProtocolLevel = 12,
+};
+
+// Reply buffer sizes of the commands.
+inline constexpr std::size_t kQueryReplySize = 2048;
+inline constexpr std::size_t kReadReplySize = 32000;
+inline constexpr std::size_t kSubmitReplySize = 32768;
+inline constexpr std::size_t kLscatReplySize = 4196;
+
+inline constexpr std::string_view kInitialServerHost = "gnudb.gnudb.org";
+inline constexpr std::string_view kInitialEmail = "user@example.org";
+
+// A snapshot of the client options. Texts are kept cut to their limits; clientName and email are
+// held in their hello-escaped form.
+struct CddbConfig {
+    std::string serverHost{kInitialServerHost};
+    std::string proxyHost;
+    bool useProxy = false;
+    std::string clientName = "cordane32dll+1.0";
+    std::string email;  // escaped form of kInitialEmail, filled in by the constructor of the store
+    int proxyPort = 0;
+    std::string queryScript = "/~cddb/cddb.cgi";
+    int serverPort = 80;
+    bool mirrorIni = true;
+    bool usePost = true;
+    std::string submitScript = "/~cddb/submit.cgi";
+    std::optional<std::string> proxyAuthorization;  // Base64 of "user:password"
+    int protocolLevel = 4;
+    int highestVerifiedLevel = 0;
+};
+
+// How long a request waits. A server that accepts and never answers ends the request after the
+// idle time instead of holding the job forever.
+struct CddbTimeouts {
+    std::chrono::milliseconds connect{15000};
+    std::chrono::milliseconds idle{30000};
+};
+
+// Thread: any. The options are process-wide and guarded; each request works on a snapshot.
+// Setting option 12 to a level above the highest verified one sends an lscat request first.
+void setCddbOption(int code, std::optional<std::string_view> text, int number);
+// The numeric options 2, 5, 7, 8, 9 and 12; any other code gives 0 and *isNumeric = false.
+int getCddbOption(int code, bool* isNumeric = nullptr);
+CddbConfig cddbConfig();
+// Puts every option back to its initial value (for tests and a fresh start).
+void resetCddbConfig();
+
+// Records a protocol level that the server accepted.
+void setHighestVerifiedLevel(int level);
+
+void setCddbTimeouts(CddbTimeouts timeouts);
+CddbTimeouts cddbTimeouts();
+
+// The hello escape: from the second character on, every blank and "@" becomes "+".
+std::string escapeHello(std::string_view text);
+
+// Sends a POST of body to scriptPath (query, read, submit) and returns the reply as text: at most
+// bufferSize-1 bytes, cut where less than 128 bytes of room would remain, and ending at the first
+// NUL byte. An unresolvable host or failed connection gives an empty text.
+// Thread: the job's worker thread.
+std::string cddbPost(std::string_view scriptPath, std::string_view body,
+                     std::optional<std::string_view> extraHeaders, std::size_t bufferSize);
+// The same for a GET of scriptPath?query (lscat).
+std::string cddbGet(std::string_view scriptPath, std::string_view query,
+                    std::optional<std::string_view> extraHeaders, std::size_t bufferSize);
+
+// The request texts as they go on the wire, for the given configuration.
+std::string buildPostRequest(const CddbConfig& config, std::string_view scriptPath,
+                             std::string_view body, std::optional<std::string_view> extraHeaders);
+std::string buildGetRequest(const CddbConfig& config, std::string_view scriptPath,
+                            std::string_view query, std::optional<std::string_view> extraHeaders);
+
+// The body of a reply: after the first blank line when the text starts with "HTTP", otherwise
+// the whole text.
+std::string_view skipHttpHeaders(std::string_view reply);
+
+// RFC 4648 Base64 with "=" padding and no line breaks.
+std::string base64Encode(std::string_view bytes);
+
+}  // namespace tonalda::cddb

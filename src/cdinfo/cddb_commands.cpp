@@ -1,0 +1,211 @@
+#include "cdinfo/cddb_commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "cdinfo/cddb_text.h"
+#include "platform/text_codec.h"
+
+namespace tonalda::cddb {
+namespace {
+
+constexpr std::size_t kLineLimit = 79;
+constexpr std::size_t kCategoryLimit = 11;
+constexpr std::size_t kDiscIdDigits = 8;
+constexpr std::size_t kMatchTextLimit = 80;
+constexpr int kMaxMatchLines = 100;
+constexpr int kHighestTextLevel = 5;  // up to this level the server's text is ISO-8859-1
+
+// Reads the reply line by line. A line ends at CR LF; text after the last CR LF is no line.
+class ReplyLines {
+  public:
+    explicit ReplyLines(std::string_view text) : text_(text) {}
+
+    std::optional<std::string_view> next() {
+        const auto end = text_.find("\r\n", position_);
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view line =
+            text_.substr(position_, std::min(end - position_, kLineLimit));
+        position_ = end + 2;
+        return line;
+    }
+
+  private:
+    std::string_view text_;
+    std::size_t position_ = 0;
+};
+
+std::string hello(const CddbConfig& config) {
+    return "&hello=" + config.email + "+" + config.clientName +
+           "&proto=" + std::to_string(config.protocolLevel);
+}
+
+std::string withoutTrailingNewline(std::string text) {
+    if (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+int statusOf(std::string_view line) {
+    int status = 0;
+    for (std::size_t i = 0;
+         i < 3 && i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])); ++i)
+        status = status * 10 + (line[i] - '0');
+    return status;
+}
+
+}  // namespace
+
+std::optional<CddbMatch> parseMatchLine(std::string_view line, bool replyIsUtf8) {
+    const auto firstBlank = line.find(' ');
+    if (line.empty() || firstBlank == std::string_view::npos || firstBlank == 0)
+        return std::nullopt;
+    CddbMatch match;
+    match.category =
+        serverTextToUtf8(line.substr(0, std::min(firstBlank, kCategoryLimit)), replyIsUtf8);
+    std::size_t pos = line.find_first_not_of(' ', firstBlank);
+    if (pos == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t idStart = pos;
+    while (pos < line.size() && pos - idStart < kDiscIdDigits &&
+           std::isxdigit(static_cast<unsigned char>(line[pos])))
+        ++pos;
+    if (pos >= line.size() || line[pos] != ' ')
+        return std::nullopt;
+    match.discIdText = std::string(line.substr(idStart, pos - idStart));
+    pos = line.find_first_not_of(' ', pos);
+    const std::string discTitle = serverTextToUtf8(
+        pos == std::string_view::npos ? std::string_view{} : line.substr(pos), replyIsUtf8);
+    const auto separator = discTitle.find(" / ");
+    if (separator != std::string::npos) {
+        match.artist =
+            cutCharacters(std::string_view(discTitle).substr(0, separator), kMatchTextLimit);
+        match.title =
+            cutCharacters(std::string_view(discTitle).substr(separator + 3), kMatchTextLimit);
+    } else {
+        match.artist = match.title = cutCharacters(discTitle, kMatchTextLimit);
+    }
+    match.artist = withoutTrailingNewline(std::move(match.artist));
+    match.title = withoutTrailingNewline(std::move(match.title));
+    return match;
+}
+
+std::vector<CddbMatch> parseQueryReply(std::string_view reply, std::size_t capacity) {
+    const std::string_view body = skipHttpHeaders(reply);
+    const bool utf8 = text::isValidUtf8(body);
+    std::vector<CddbMatch> matches;
+    ReplyLines lines(body);
+    const auto first = lines.next();
+    if (!first || capacity == 0)
+        return matches;
+    const int status = statusOf(*first);
+    if (status == 200) {
+        if (first->size() >= 4)
+            if (auto match = parseMatchLine(first->substr(4), utf8)) {
+                match->exact = 1;
+                matches.push_back(std::move(*match));
+            }
+    } else if (status == 210 || status == 211) {
+        for (int read = 0; read < kMaxMatchLines && matches.size() < capacity; ++read) {
+            const auto line = lines.next();
+            if (!line || *line == ".")
+                break;
+            if (auto match = parseMatchLine(*line, utf8)) {
+                match->exact = status == 210 ? 1 : 0;
+                matches.push_back(std::move(*match));
+            }
+        }
+    }
+    return matches;
+}
+
+std::string buildQueryCommand(const CddbConfig& config, std::uint32_t discId,
+                              std::span<const int> frameOffsets, int leadOutSeconds) {
+    char head[32];
+    std::snprintf(head, sizeof head, "cmd=cddb+query+%08x+%zu+", discId, frameOffsets.size());
+    std::string command = head;
+    for (const int offset : frameOffsets)
+        command += std::to_string(offset) + "+";
+    return command + escapeHello(std::to_string(leadOutSeconds) + hello(config));
+}
+
+std::string buildReadCommand(const CddbConfig& config, const CddbMatch& match) {
+    return "cmd=cddb+read+" + match.category + "+" + match.discIdText + escapeHello(hello(config));
+}
+
+std::string buildLscatCommand(const CddbConfig& config, int level) {
+    return escapeHello("cmd=cddb+lscat&hello=" + config.email + "+" + config.clientName +
+                       "&proto=" + std::to_string(level));
+}
+
+std::string buildSubmitHeaders(std::uint32_t discId, bool test, std::string_view email,
+                               std::string_view category) {
+    char discIdLine[32];
+    std::snprintf(discIdLine, sizeof discIdLine, "Discid: %08x\r\n", discId);
+    return "Category: " + std::string(category) + "\r\n" + discIdLine +
+           "User-Email: " + std::string(email) + "\r\nSubmit-Mode: " + (test ? "test" : "submit") +
+           "\r\n";
+}
+
+std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_t bufferSize) {
+    const std::string_view body = skipHttpHeaders(reply);
+    if (!body.starts_with("210"))
+        return std::nullopt;
+    const auto newline = body.find('\n');
+    if (newline == std::string_view::npos)
+        return std::nullopt;
+    std::string_view entry = body.substr(newline + 1);
+    // Drop the closing "." line, keeping the line end before it.
+    const std::size_t tail = std::min<std::size_t>(3, entry.size());
+    if (const auto dot = entry.substr(entry.size() - tail).find('.'); dot != std::string_view::npos)
+        entry = entry.substr(0, entry.size() - tail + dot);
+    if (entry.size() >= bufferSize)
+        return std::nullopt;
+    return text::utf8OrLatin1ToUtf8(entry);
+}
+
+int cddbQuery(std::uint32_t discId, std::span<const int> frameOffsets, int leadOutSeconds,
+              std::vector<CddbMatch>& matches, std::size_t capacity) {
+    const CddbConfig config = cddbConfig();
+    const std::string command = buildQueryCommand(config, discId, frameOffsets, leadOutSeconds);
+    const std::string reply = cddbPost(config.queryScript, command, std::nullopt, kQueryReplySize);
+    matches = parseQueryReply(reply, capacity);
+    return kCddbOk;
+}
+
+int cddbRead(const CddbMatch& match, std::string& entry, std::size_t bufferSize) {
+    const CddbConfig config = cddbConfig();
+    const std::string reply =
+        cddbPost(config.queryScript, buildReadCommand(config, match), std::nullopt, bufferSize);
+    auto text = entryFromReadReply(reply, bufferSize);
+    if (!text)
+        return kCddbFailed;
+    entry = std::move(*text);
+    return kCddbOk;
+}
+
+int cddbListCategories(int level) {
+    const CddbConfig config = cddbConfig();
+    const std::string reply = cddbGet(config.queryScript, buildLscatCommand(config, level),
+                                      std::nullopt, kLscatReplySize);
+    if (reply.empty() || reply.find("210") == std::string::npos)
+        return 0;
+    setHighestVerifiedLevel(level);
+    return 1;
+}
+
+int cddbSubmit(std::uint32_t discId, bool test, std::string_view email, std::string_view category,
+               std::string_view entryText) {
+    const CddbConfig config = cddbConfig();
+    const std::string body = config.protocolLevel <= kHighestTextLevel
+                                 ? text::utf8ToLatin1(entryText)
+                                 : std::string(entryText);
+    const std::string reply =
+        cddbPost(config.submitScript, body, buildSubmitHeaders(discId, test, email, category),
+                 kSubmitReplySize);
+    return skipHttpHeaders(reply).starts_with("200") ? kCddbOk : kCddbFailed;
+}
+
+}  // namespace tonalda::cddb

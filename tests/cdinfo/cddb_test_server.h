@@ -1,0 +1,83 @@
+#pragma once
+// A CDDB HTTP server on loopback for the tests. It records every request byte for byte and
+// answers through a responder; it can also misbehave (never answer, send raw bytes).
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tonalda::testing {
+
+struct HttpRequest {
+    std::string raw;     // every byte received
+    std::string method;  // "POST", "GET"
+    std::string target;  // as written on the request line (a path or an absolute URL)
+    std::map<std::string, std::string> headers;  // names as sent
+    std::string body;
+    // The CDDB command with "+" turned into blanks: from the form body of a POST or the query
+    // string of a GET.
+    std::string command() const;
+    std::string header(const std::string& name) const;
+};
+
+class CddbTestServer {
+  public:
+    // The whole reply, HTTP headers included; the server closes the connection after it.
+    using Responder = std::function<std::string(const HttpRequest&)>;
+    enum class Mode { Answer, NeverAnswer };
+
+    explicit CddbTestServer(Responder responder);
+    ~CddbTestServer();
+    CddbTestServer(const CddbTestServer&) = delete;
+    CddbTestServer& operator=(const CddbTestServer&) = delete;
+
+    int port() const { return port_; }
+    void setMode(Mode mode) { mode_ = mode; }
+    std::vector<HttpRequest> requests() const;
+    void clearRequests();
+
+  private:
+    void run();
+    void serve(int client);
+
+    int listenFd_ = -1;
+    int stopPipe_[2] = {-1, -1};
+    int port_ = 0;
+    std::atomic<Mode> mode_{Mode::Answer};
+    Responder responder_;
+    mutable std::mutex mutex_;
+    std::vector<HttpRequest> requests_;
+    std::thread thread_;
+};
+
+// Answers like a freedb cddb.cgi from the files in testdata/cddb: query replies by disc ID
+// (202 for an unknown one), read replies from the entries, lscat, and submit 200 or 500.
+class CddbFixtures {
+  public:
+    CddbFixtures();
+    std::string operator()(const HttpRequest& request) const;
+
+    // Overrides or adds the body of the query reply for a disc ID.
+    void setQueryReply(const std::string& discId, const std::string& body);
+    // Adds an entry (served by reads of any category) for a disc ID.
+    void setEntry(const std::string& discId, const std::string& entry);
+    void setLscatBody(const std::string& body) { lscat_ = body; }
+    void setSubmitBody(const std::string& body) { submitOverride_ = body; }
+
+    static std::string testdata(const std::string& relative);
+    // The text with every lone LF turned into CR LF, as the server sends it.
+    static std::string crlf(const std::string& text);
+    static std::string httpReply(const std::string& body);
+
+  private:
+    std::map<std::string, std::string> queries_;
+    std::map<std::string, std::string> entries_;
+    std::string lscat_;
+    std::string submitOverride_;
+};
+
+}  // namespace tonalda::testing
