@@ -14,10 +14,10 @@ void ManualResetEvent::setThroughHandle(TonaldaCompletionEvent* self) {
 }
 
 void ManualResetEvent::set() {
-    {
-        std::lock_guard lock(mutex_);
-        signaled_ = true;
-    }
+    // Notifying under the lock keeps a waiter that returns and destroys the event from racing
+    // with this call: it cannot return before the lock is released here.
+    std::lock_guard lock(mutex_);
+    signaled_ = true;
     changed_.notify_all();
 }
 
