@@ -263,12 +263,9 @@ void appendValue(std::string& out, const Value& value) {
     out.push_back('=');
     if (value.type == kTypeString && quotable(value.data)) {
         appendQuoted(out, std::string_view(value.data).substr(0, value.data.size() - 1));
-    } else if (value.type == kTypeDword && value.data.size() == 4) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = v << 8 | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+    } else if (const auto number = value.type == kTypeDword ? dwordOf(value.data) : std::nullopt) {
         char digits[9];
-        std::snprintf(digits, sizeof digits, "%08x", v);
+        std::snprintf(digits, sizeof digits, "%08x", *number);
         out += "dword:";
         out += digits;
     } else {
@@ -368,6 +365,15 @@ std::string dwordBytes(std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i)
         bytes[i] = static_cast<char>(value >> (8 * i) & 0xFF);
     return bytes;
+}
+
+std::optional<std::uint32_t> dwordOf(std::string_view data) {
+    if (data.size() != 4)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        value = value << 8 | static_cast<unsigned char>(data[i]);
+    return value;
 }
 
 }  // namespace tonalda::hive

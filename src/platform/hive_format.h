@@ -71,5 +71,7 @@ std::string serialize(const Document& document);
 bool isStorableName(std::string_view name);
 
 std::string dwordBytes(std::uint32_t value);
+// The number of a REG_DWORD's data; nullopt unless it is exactly four bytes.
+std::optional<std::uint32_t> dwordOf(std::string_view data);
 
 }  // namespace tonalda::hive

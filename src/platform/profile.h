@@ -11,6 +11,8 @@
 
 namespace tonalda::profile {
 
+// Thread: any, for all of these; writers in other threads and processes are serialised.
+
 // The value of key in section, or def when the file, section or key is missing.
 // A default of one blank (" ") reads as empty.
 std::string readString(const std::filesystem::path& file, std::string_view section,

@@ -92,13 +92,9 @@ class HiveKey final : public RegistryKey {
 
     std::optional<std::uint32_t> readDword(std::string_view name) const override {
         const hive::Value* value = snapshot_.find(name);
-        if (!value || value->type != hive::kTypeDword || value->data.size() != 4)
+        if (!value || value->type != hive::kTypeDword)
             return std::nullopt;
-        std::uint32_t result = 0;
-        for (int i = 3; i >= 0; --i)
-            result =
-                result << 8 | static_cast<unsigned char>(value->data[static_cast<std::size_t>(i)]);
-        return result;
+        return hive::dwordOf(value->data);
     }
 
     std::optional<std::size_t> stringSize(std::string_view name) const override {
