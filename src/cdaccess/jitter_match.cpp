@@ -34,7 +34,8 @@ std::size_t findReference(const std::uint8_t* haystack, std::size_t offsets,
     }
     const std::uint64_t head = load64(needle);
     for (std::size_t i = 0; i < offsets; ++i)
-        if (load64(haystack + i) == head && std::memcmp(haystack + i + 8, needle + 8, size - 8) == 0)
+        if (load64(haystack + i) == head &&
+            std::memcmp(haystack + i + 8, needle + 8, size - 8) == 0)
             return i;
     return offsets;
 }

@@ -15,10 +15,10 @@ enum class OverlapMatch { Matched, NotMatched, NoReference };
 // (digital silence cannot be located).
 bool isEmptyReference(const FrameBuffer& reference);
 
-// Searches the first jitterFrames x 2352 bytes of the reference's valid data in block's data area at
-// offsets 0, 1, 2, ... below block.length - reference size; the first equal offset wins. On a match
-// the block starts right after the reference. Matched and NotMatched both trim the block's length to
-// whole frames. No allocation. Thread: the extraction thread that owns both buffers.
+// Searches the first jitterFrames x 2352 bytes of the reference's valid data in block's data area
+// at offsets 0, 1, 2, ... below block.length - reference size; the first equal offset wins. On a
+// match the block starts right after the reference. Matched and NotMatched both trim the block's
+// length to whole frames. No allocation. Thread: the extraction thread that owns both buffers.
 OverlapMatch matchOverlap(FrameBuffer& block, const FrameBuffer& reference,
                           std::uint32_t jitterFrames);
 
