@@ -19,7 +19,8 @@ struct FreeDbSettings {
     std::int32_t proxy = 0;
     std::string proxyserver;
     std::int32_t pport = 0;
-    std::int32_t auth = 0;  // only steers the settings page; credentials go out whenever proxy is on
+    // Only steers the settings page: credentials go out whenever the proxy is on.
+    std::int32_t auth = 0;
     std::string username;
     std::string pass;
     bool operator==(const FreeDbSettings&) const = default;

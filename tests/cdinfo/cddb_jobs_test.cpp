@@ -1,0 +1,439 @@
+// The lookup and submit jobs end to end: a view, the loopback CDDB server, and a real HTTP proxy.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "cdinfo/cddb_commands.h"
+#include "cdinfo/cddb_jobs.h"
+#include "cdinfo/cddb_test_server.h"
+#include "cdinfo/debug_trace.h"
+#include "cdinfo/disc_info.h"
+#include "cdinfo/fake_disc_view.h"
+#include "cdinfo/xmcd_entry.h"
+
+namespace tonalda::cddb {
+namespace {
+
+using testing::CddbFixtures;
+using testing::CddbTestServer;
+using testing::FakeDiscView;
+using testing::HttpRequest;
+
+constexpr const char* kExampleEntry =
+    "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t14270\r\n#\r\n"
+    "# Disc length: 360 seconds\r\n#\r\n# Revision: 3\r\n#\r\nDISCID=0c016602\r\n"
+    "DTITLE=Entry Artist / Entry Album\r\nDYEAR=1999\r\nDGENRE=Rock\r\n"
+    "TTITLE0=First \xe4\r\nTTITLE1=Second\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n";
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { ::unsetenv(name_); }
+
+  private:
+    const char* name_;
+};
+
+std::filesystem::path makeTempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "cddb-jobs-XXXXXX").string();
+    return ::mkdtemp(pattern.data());
+}
+
+int freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// tinyproxy on a free loopback port with Basic authorization, as a child process for the
+// lifetime of the object.
+class Tinyproxy {
+  public:
+    Tinyproxy(const std::filesystem::path& folder, const std::string& user,
+              const std::string& password)
+        : port_(freeLoopbackPort()) {
+        const auto config = folder / "tinyproxy.conf";
+        std::ofstream(config) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 10\n"
+                              << "MaxClients 8\nAllow 127.0.0.1\nLogLevel Error\n"
+                              << "LogFile \"" << (folder / "tinyproxy.log").string() << "\"\n"
+                              << "BasicAuth " << user << " " << password << "\n";
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execlp("tinyproxy", "tinyproxy", "-d", "-c", config.c_str(), nullptr);
+            ::_exit(127);
+        }
+        // Wait until it listens.
+        for (int attempt = 0; attempt < 100 && !listening(); ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~Tinyproxy() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    int port() const { return port_; }
+    bool listening() const {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return ok;
+    }
+
+  private:
+    int port_;
+    pid_t pid_ = -1;
+};
+
+class CddbJobsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetCddbConfig();
+        setCddbTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000)});
+        discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
+        fixtures_.setQueryReply("0c016602", "200 rock 0c016602 Some Artist / Some Album\r\n");
+        fixtures_.setEntry("0c016602", kExampleEntry);
+        settings_.Server = 0;
+        settings_.Port = server_.port();
+        settings_.QueryScript = "/~cddb/cddb.cgi";
+        settings_.SubmitScript = "/~cddb/submit.cgi";
+        settings_.email = "me@example.org";
+        folder_ = makeTempFolder();
+    }
+    void TearDown() override {
+        resetCddbConfig();
+        setCddbTimeouts({});
+        std::filesystem::remove_all(folder_);
+    }
+
+    CddbFixtures fixtures_;
+    CddbTestServer server_{std::ref(fixtures_)};
+    FreeDbSettings settings_;
+    std::filesystem::path folder_;
+};
+
+void expectExampleLookupResult(FakeDiscView& view) {
+    const DiscInfo info = discInfo().snapshot();
+    EXPECT_EQ(info.artist, "Some Artist");  // from the query reply, not the entry
+    EXPECT_EQ(info.album, "Some Album");
+    EXPECT_EQ(info.genreIndex, 17);
+    EXPECT_TRUE(info.infoPresent);
+    EXPECT_EQ(view.titles(), (std::vector<std::string>{"First \xc3\xa4", "Second"}));
+    const TagInfo tag = view.rowTag(0);
+    EXPECT_EQ(tag.isV1, 1);
+    EXPECT_EQ(tag.Title1, "First \xc3\xa4");
+    EXPECT_EQ(tag.Artist1, "Some Artist");
+    EXPECT_EQ(tag.Album1, "Some Album");
+    EXPECT_EQ(tag.Genre1, 17);
+    EXPECT_EQ(view.rowTag(1).Title1, "Second");
+    EXPECT_EQ(view.recordedPrompts().texts(), std::vector<std::string>{"CDDB Query Success."});
+    const auto messages = view.sink().messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].message, UM_SHOW_DISC_INFO);
+    EXPECT_EQ(messages[1].message, UM_SET_TRACK_TITLE);
+    EXPECT_EQ(messages[2].lParam, 1);
+}
+
+TEST_F(CddbJobsTest, LookupThroughTheHostOverrideFillsDiscInfoAndRows) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    FakeDiscView view;
+    EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+    expectExampleLookupResult(view);
+
+    // The level is verified with the options as they were before the job: this first lscat went to
+    // the initial port and failed, so the query asks for level 4.
+    auto requests = server_.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].body,
+              "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01"
+              "&proto=4\r\n");
+    EXPECT_EQ(requests[1].command(), "cddb read rock 0c016602");
+
+    // The next lookup verifies level 5 with this job's options and sends the worked example.
+    server_.clearRequests();
+    FakeDiscView again;
+    EXPECT_EQ(runCddbLookup(again, settings_), LookupOutcome::Success);
+    requests = server_.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].raw,
+              "GET /~cddb/cddb.cgi?cmd=cddb+lscat&hello=me+example.org+Marrowby+v1.01&proto=5 "
+              "HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Cordane090\r\n\r\n");
+    const std::string body =
+        "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01&proto=5";
+    EXPECT_EQ(requests[1].raw,
+              "POST /~cddb/cddb.cgi HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+              "User-Agent: Cordane090\r\nContent-Length: " +
+                  std::to_string(body.size() + 2) + "\r\n\r\n" + body + "\r\n");
+
+    // Later lookups in the run need no lscat.
+    server_.clearRequests();
+    FakeDiscView third;
+    runCddbLookup(third, settings_);
+    EXPECT_EQ(server_.requests().size(), 2u);
+}
+
+TEST_F(CddbJobsTest, LookupThroughTheProxySettingsSendsAbsoluteUrlsAndCredentials) {
+    settings_.Server = 3;
+    settings_.Port = 1;  // plays no part through a proxy
+    settings_.proxy = 1;
+    settings_.proxyserver = "127.0.0.1";
+    settings_.pport = server_.port();
+    settings_.auth = 0;  // credentials are sent anyway
+    settings_.username = "a";
+    settings_.pass = "b";
+    FakeDiscView view;
+    EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+    expectExampleLookupResult(view);
+    for (const HttpRequest& request : server_.requests()) {
+        EXPECT_TRUE(request.target.starts_with("http://ca.freedb.org/~cddb/cddb.cgi"))
+            << request.target;
+    }
+    EXPECT_EQ(server_.requests().at(1).header("Proxy-Authorization"), "Basic YTpi");
+}
+
+TEST_F(CddbJobsTest, LookupThroughTinyproxyNeedsTheRightCredentials) {
+    Tinyproxy proxy(folder_, "ripper", "s3cret");
+    ASSERT_TRUE(proxy.listening());
+    // The URL carries no port of its own, so the host names the test server's port for the proxy.
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1:" + std::to_string(server_.port()));
+    settings_.proxy = 1;
+    settings_.proxyserver = "127.0.0.1";
+    settings_.pport = proxy.port();
+    settings_.username = "ripper";
+    settings_.pass = "s3cret";
+
+    FakeDiscView view;
+    EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+    expectExampleLookupResult(view);
+    const auto forwarded = server_.requests();
+    ASSERT_EQ(forwarded.size(), 2u);  // the first lscat went out before the proxy was set
+    EXPECT_EQ(forwarded[0].command(), "cddb query 0c016602 2 150 14270 360");
+    EXPECT_EQ(forwarded[0].target, "/~cddb/cddb.cgi");
+    EXPECT_EQ(forwarded[0].header("Proxy-Authorization"), "");  // the proxy keeps it
+
+    // Wrong credentials: the proxy refuses the query and the job ends cleanly.
+    server_.clearRequests();
+    discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
+    settings_.pass = "wrong";
+    FakeDiscView refused;
+    EXPECT_EQ(runCddbLookup(refused, settings_), LookupOutcome::NoMatches);
+    // Only the lscat got through: it still went out with the previous job's credentials.
+    ASSERT_EQ(server_.requests().size(), 1u);
+    EXPECT_EQ(server_.requests()[0].command(), "cddb lscat");
+    EXPECT_EQ(refused.recordedPrompts().texts(),
+              std::vector<std::string>{"No matches in CDDB database..."});
+    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+}
+
+TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    // No match.
+    fixtures_.setQueryReply("0c016602", "202 No match for disc ID 0c016602.\r\n");
+    FakeDiscView noMatch;
+    EXPECT_EQ(runCddbLookup(noMatch, settings_), LookupOutcome::NoMatches);
+    EXPECT_EQ(noMatch.recordedPrompts().texts(),
+              std::vector<std::string>{"No matches in CDDB database..."});
+    EXPECT_TRUE(noMatch.sink().messages().empty());
+    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+
+    // No disc identity: nothing at all.
+    FakeDiscView noDisc;
+    noDisc.identityReadable = false;
+    server_.clearRequests();
+    EXPECT_EQ(runCddbLookup(noDisc, settings_), LookupOutcome::NoDiscIdentity);
+    EXPECT_TRUE(noDisc.recordedPrompts().texts().empty());
+
+    // The read fails.
+    FakeDiscView readFails;
+    fixtures_.setQueryReply("0c016602", "200 rock 0c0166ff Some Artist / Some Album\r\n");
+    EXPECT_EQ(runCddbLookup(readFails, settings_), LookupOutcome::ReadFailed);
+    EXPECT_EQ(readFails.recordedPrompts().texts(),
+              std::vector<std::string>{"Error retrieving CDDB info..."});
+    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+
+    // The entry does not parse: disc information is set, titles are not, no message.
+    fixtures_.setQueryReply("0c016602",
+                            "210 exact\r\njazz 0c016602 Some Artist / Some Album\r\n"
+                            "rock 0c016602 Other / Other\r\n.\r\n");
+    fixtures_.setEntry("0c016602", "# xmcd\r\n\r\nDTITLE=broken\r\n");
+    FakeDiscView unparsed;
+    EXPECT_EQ(runCddbLookup(unparsed, settings_), LookupOutcome::EntryUnparsed);
+    EXPECT_TRUE(unparsed.recordedPrompts().texts().empty());
+    EXPECT_EQ(discInfo().snapshot().genreIndex, 8);  // the first exact match: jazz
+    EXPECT_EQ(unparsed.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 0u);
+    EXPECT_FALSE(discInfo().snapshot().infoPresent);
+}
+
+TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbTimeouts({std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
+    server_.setMode(CddbTestServer::Mode::NeverAnswer);
+    FakeDiscView view;
+    std::jthread job([&] { runCddbLookup(view, settings_); });
+    job.join();
+    EXPECT_EQ(view.recordedPrompts().texts(),
+              std::vector<std::string>{"No matches in CDDB database..."});
+}
+
+TEST_F(CddbJobsTest, MoreEntryTracksThanRowsFillOnlyTheRows) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    FakeDiscView view(testing::exampleToc(), 1);
+    EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+    EXPECT_EQ(view.rowTag(0).Title1, "First \xc3\xa4");
+    EXPECT_EQ(view.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 1u);
+}
+
+TEST(CddbServers, ListOverrideAndCategories) {
+    EXPECT_EQ(cddbServerHost(0), "gnudb.gnudb.org");
+    EXPECT_EQ(cddbServerHost(7), "uk.freedb.org");
+    EXPECT_EQ(cddbServerHost(-1), "");
+    EXPECT_EQ(cddbServerHost(8), "");
+    {
+        ScopedEnv host("TONALDA_CDDB_HOST", "localhost");
+        EXPECT_EQ(cddbServerHost(5), "localhost");
+    }
+    const std::vector<std::pair<std::string, int>>
+        categories = {{"blues", 0},     {"classical", 32}, {"country", 2},  {"folk", 80},
+                      {"jazz", 8},      {"reggae", 16},    {"rock", 17},    {"soundtrack", 24},
+                      {"data", 147},    {"misc", 147},     {"newage", 147}, {"Rock", 147},
+                      {"synthpop", 147}};  // the last table name is never matched
+    for (const auto& [category, genre] : categories)
+        EXPECT_EQ(genreIndexOfCategory(category), genre) << category;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SubmitTest : public CddbJobsTest {
+  protected:
+    void SetUp() override {
+        CddbJobsTest::SetUp();
+        discInfo().update([](DiscInfo& info) {
+            info.artist = "Some Artist";
+            info.album = "Some Album";
+            info.genreIndex = 1;
+        });
+        view_.fillDefaultTitles();
+        view_.setTitle(0, "One");
+        view_.setTitle(1, "Two \xc3\xa4");
+    }
+    FakeDiscView view_;
+};
+
+TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
+    discInfo().update([](DiscInfo& info) { info.submitRevision = 1; });
+    std::vector<std::string> traces;
+    const auto previous =
+        setDebugTraceSink([&](std::string_view line) { traces.emplace_back(line); });
+    SubmitEntry entry;
+    EXPECT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 4, entry), kSubmitComplete);
+    setDebugTraceSink(previous);
+    EXPECT_EQ(traces, std::vector<std::string>{"in formatSubmitEntry..."});
+    EXPECT_EQ(entry.discId, 0x0c016602u);
+    EXPECT_EQ(entry.text,
+              "# xmcd\r\n#\r\n# Track frame offsets:\r\n#       150\r\n#       14270\r\n#\r\n"
+              "# Disc length: 360 seconds\r\n#\r\n# Revision: 1\r\n"
+              "# Submitted via: Marrowby v1.01\r\n#\r\nDISCID=0c016602\r\n"
+              "DTITLE=Some Artist / Some Album\r\nTTITLE0=One\r\nTTITLE1=Two \xc3\xa4\r\n"
+              "EXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n");
+    // What we submit parses as an entry, strict checks included.
+    XmcdEntry parsed(entry.text);
+    ASSERT_TRUE(parsed.parse());
+    EXPECT_EQ(parsed.trackTitle(1), "Two \xc3\xa4");
+
+    EXPECT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 5, entry), kSubmitComplete);
+    EXPECT_NE(entry.text.find("DTITLE=Some Artist / Some Album\r\nDYEAR= \r\n"
+                              "DGENRE=classic rock\r\nTTITLE0="),
+              std::string::npos);
+
+    const std::string dump = entry.dump();
+    ASSERT_EQ(dump.size(), 65536u);
+    EXPECT_EQ(dump.substr(0, 4), std::string("\x02\x66\x01\x0c", 4));
+    EXPECT_EQ(dump.substr(4, entry.text.size()), entry.text);
+    EXPECT_EQ(dump.find_first_not_of('\0', 4 + entry.text.size()), std::string::npos);
+}
+
+TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {
+    // A default title left: -3. Blank artist and album (one space each) pass that check.
+    discInfo().update([](DiscInfo& info) { info.artist = info.album = " "; });
+    view_.setTitle(1, "Track 02");
+    EXPECT_FALSE(submitToCddb(view_, settings_, folder_));
+    EXPECT_EQ(view_.recordedPrompts().texts().back(),
+              "This CD could not be submitted because: You must enter all track titles.");
+    EXPECT_NE(readFile(folder_ / "dblog.txt").find("# Revision: 1\r\n"), std::string::npos);
+
+    // Artist and album empty: -2, and the partly built entry is still dumped.
+    discInfo().update([](DiscInfo& info) { info.artist = info.album = ""; });
+    EXPECT_FALSE(submitToCddb(view_, settings_, folder_));
+    EXPECT_EQ(view_.recordedPrompts().texts().back(),
+              "This CD could not be submitted because: Artist name and album title not filled in.");
+    const std::string dump = readFile(folder_ / "dblog.txt");
+    EXPECT_EQ(dump.size(), 65536u);
+    EXPECT_NE(dump.find("# Revision: 2\r\n"), std::string::npos);
+    EXPECT_NE(dump.find("DTITLE= / \r\n"), std::string::npos);
+    EXPECT_EQ(dump.find("TTITLE"), std::string::npos);
+    EXPECT_TRUE(server_.requests().empty());
+
+    // Before any table of contents was read.
+    FakeDiscView unread(std::nullopt, 0);
+    EXPECT_FALSE(submitToCddb(unread, settings_, folder_));
+    EXPECT_EQ(unread.recordedPrompts().texts().back(),
+              "This CD could not be submitted because: The CD has not been read yet.");
+}
+
+TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());   // left by the last lookup
+    ASSERT_FALSE(std::filesystem::exists(folder_ / "dblog.txt"));  // created when missing
+    {
+        auto job = submitToCddb(view_, settings_, folder_);
+        ASSERT_TRUE(job);
+        job->join();
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "dblog.txt"));
+    EXPECT_EQ(view_.recordedPrompts().texts(), std::vector<std::string>{"Entry submitted"});
+    const auto requests = server_.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/~cddb/submit.cgi");
+    EXPECT_EQ(requests[0].header("Category"), "classic rock");
+    EXPECT_EQ(requests[0].header("Discid"), "0c016602");
+    EXPECT_EQ(requests[0].header("User-Email"), "me@example.org");
+    EXPECT_EQ(requests[0].header("Submit-Mode"), "submit");
+    EXPECT_NE(requests[0].body.find("TTITLE1=Two \xe4\r\n"), std::string::npos);  // ISO-8859-1
+
+    fixtures_.setSubmitBody("501 Invalid header information [disc ID].\r\n");
+    auto failing = submitToCddb(view_, settings_, folder_);
+    ASSERT_TRUE(failing);
+    failing->join();
+    EXPECT_EQ(view_.recordedPrompts().texts().back(), "Error submitting entry");
+    EXPECT_EQ(discInfo().snapshot().submitRevision, 2);
+}
+
+}  // namespace
+}  // namespace tonalda::cddb
