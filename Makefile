@@ -18,8 +18,10 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Installs the programs and modules, then writes the settings that are missing from the hive.
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+	$(PREFIX)/bin/tonalda-setup
 
 # Installs, writes the default settings (keeping existing ones) and starts the program.
 run: install
