@@ -8,9 +8,9 @@
 
 namespace tonalda {
 
-constexpr std::size_t kFrameBytes = 2352;   // one CD-DA frame (sector)
+constexpr std::size_t kFrameBytes = 2352;  // one CD-DA frame (sector)
 constexpr int kFramesPerSecond = 75;
-constexpr int kLeadInFrames = 150;          // MSF 00:02:00 is LBA 0
+constexpr int kLeadInFrames = 150;  // MSF 00:02:00 is LBA 0
 constexpr std::uint8_t kLeadOutTrack = 0xAA;
 
 struct ScsiAddress {
@@ -38,7 +38,51 @@ enum CdError : std::int32_t {
     kCdErrJitterMatch = -15,
     kCdErrNoAdapter = -16,
     kCdErrNoCdRom = -17,
+    kCdErrBadFrameCount = -18,  // a read asked for more frames than one command can carry
 };
+
+// Frame counts a single read can carry: the command blocks hold the low 8 bits of the count.
+constexpr std::uint32_t kMaxFramesPerRead = 255;
+
+// One CD-ROM drive found by enumeration (121 bytes). Each text is the raw INQUIRY field, space
+// padded as the drive sent it, followed by a zero byte.
+struct CdDriveEntry {
+    std::uint8_t adapter;
+    std::uint8_t target;
+    std::uint8_t lun;
+    std::uint8_t reserved;
+    char displayName[65];  // at most 64 characters and a zero
+    char vendor[9];
+    char product[17];
+    char revision[5];
+    char vendorSpecific[21];
+
+    ScsiAddress address() const { return {adapter, target, lun}; }
+};
+static_assert(sizeof(CdDriveEntry) == 121);
+
+// The enumerated drives (970 bytes). The caller sets capacity before enumeration; the list never
+// holds more than its capacity, nor more than its 8 entries.
+struct CdDriveList {
+    std::uint8_t capacity;
+    std::uint8_t count;
+    CdDriveEntry drives[8];
+};
+static_assert(sizeof(CdDriveList) == 970);
+
+// What getCDHandle is asked to open (12 bytes).
+struct CdHandleRequest {
+    std::uint8_t size = sizeof(CdHandleRequest);  // at least 12
+    std::uint8_t version = 1;                     // must be 1
+    std::uint8_t adapter = 0;
+    std::uint8_t target = 0;
+    std::uint8_t lun = 0;
+    std::uint8_t readMethod = 0;  // 0 = choose automatically
+    std::uint8_t reserved[4] = {};
+    std::uint8_t jitterCheckFrames = 0;
+    std::uint8_t overlapFrames = 0;
+};
+static_assert(sizeof(CdHandleRequest) == 12);
 
 // One track descriptor of a READ TOC (format 0) reply.
 struct TocTrackDescriptor {
@@ -75,13 +119,13 @@ static_assert(sizeof(DiscToc) == 804);
 
 // Audio read buffer: a header of six 32-bit fields and the data area.
 struct FrameBuffer {
-    std::uint32_t startFrame = 0;   // LBA of the first frame
+    std::uint32_t startFrame = 0;  // LBA of the first frame
     std::uint32_t frameCount = 0;
-    std::uint32_t capacity = 0;     // bytes in the data area
-    std::uint32_t length = 0;       // bytes of valid data
-    std::uint32_t status = 0;       // 1 after a successful read
-    std::uint32_t startOffset = 0;  // byte offset of the valid data in the data area
-    std::vector<std::uint8_t> data; // capacity bytes, zero-filled
+    std::uint32_t capacity = 0;      // bytes in the data area
+    std::uint32_t length = 0;        // bytes of valid data
+    std::uint32_t status = 0;        // 1 after a successful read
+    std::uint32_t startOffset = 0;   // byte offset of the valid data in the data area
+    std::vector<std::uint8_t> data;  // capacity bytes, zero-filled
 
     static FrameBuffer forFrames(std::uint32_t frames) {
         FrameBuffer buffer;

@@ -1,0 +1,54 @@
+#pragma once
+// Fresh engines on named objects of their own: every test gets a private name prefix for the
+// session table and the locks, removed when it ends.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "cdaccess/cd_engine.h"
+#include "fake_system.h"
+#include "platform/shared_objects.h"
+
+namespace tonalda::testing {
+
+class EngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        static std::atomic<int> counter{0};
+        prefix_ =
+            "tonalda-test-cd-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-";
+        setenv("TONALDA_SHM_PREFIX", prefix_.c_str(), 1);
+    }
+    void TearDown() override {
+        removeSharedObjectsWithPrefix(prefix_);
+        unsetenv("TONALDA_SHM_PREFIX");
+    }
+
+    // An engine that finds no ASPI module and so uses the native transport over the fake.
+    static std::unique_ptr<CdEngine> nativeEngine(std::shared_ptr<FakeSystem> fake) {
+        CdEngineOptions options;
+        options.aspiLibrary = "/nonexistent/libwnaspi32.so";
+        options.system = std::move(fake);
+        auto engine = std::make_unique<CdEngine>(options);
+        EXPECT_TRUE(engine->initCdEngine());
+        return engine;
+    }
+
+    static CdHandleRequest openRequest(const ScsiAddress& address, std::uint8_t method = 0) {
+        CdHandleRequest request;
+        request.adapter = address.adapter;
+        request.target = address.target;
+        request.lun = address.lun;
+        request.readMethod = method;
+        return request;
+    }
+
+    std::string prefix_;
+};
+
+}  // namespace tonalda::testing
