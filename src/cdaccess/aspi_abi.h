@@ -17,16 +17,19 @@ extern "C" {
 enum {
     SC_HA_INQUIRY = 0x00,
     SC_GET_DEV_TYPE = 0x01,
-    SC_EXEC_SCSI_CMD = 0x02
+    SC_EXEC_SCSI_CMD = 0x02,
+    SC_ABORT_SRB = 0x03
 };
 
 /* Request statuses. */
 enum {
     SS_PENDING = 0x00,
     SS_COMP = 0x01,
+    SS_ABORTED = 0x02,
     SS_ERR = 0x04,
     SS_INVALID_HA = 0x81,
     SS_NO_DEVICE = 0x82,
+    SS_INVALID_SRB = 0xE0,
     SS_NO_ASPI = 0xE3,
     SS_NO_ADAPTERS = 0xE8
 };
@@ -92,6 +95,17 @@ typedef struct SRB_ExecSCSICmd {
     uint8_t SenseArea[ASPI_SENSE_LEN + 2];
 } SRB_ExecSCSICmd;
 
+/* Kind 3: abort a pending request. A request that has not started ends with SS_ABORTED (its
+ * event is set); one that is running is waited for. Afterwards the module no longer touches it. */
+typedef struct SRB_Abort {
+    uint8_t SRB_Cmd;
+    uint8_t SRB_Status;
+    uint8_t SRB_HaId;
+    uint8_t SRB_Flags;
+    uint32_t SRB_Hdr_Rsvd;
+    void* SRB_ToAbort;
+} SRB_Abort;
+
 /* Any request starts with this header. */
 typedef struct SRB_Header {
     uint8_t SRB_Cmd;
@@ -121,6 +135,7 @@ typedef uint32_t (*SendASPI32CommandFn)(void* request);
 TONALDA_ASPI_ASSERT(sizeof(SRB_HAInquiry) == 60, "SRB_HAInquiry layout");
 TONALDA_ASPI_ASSERT(offsetof(SRB_HAInquiry, HA_Unique) == 42, "HA_Unique offset");
 TONALDA_ASPI_ASSERT(sizeof(SRB_GDEVBlock) == 12, "SRB_GDEVBlock layout");
+TONALDA_ASPI_ASSERT(offsetof(SRB_Abort, SRB_ToAbort) == 8, "SRB_Abort layout");
 TONALDA_ASPI_ASSERT(offsetof(SRB_ExecSCSICmd, SRB_BufLen) == 12, "SRB_BufLen offset");
 TONALDA_ASPI_ASSERT(offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 16, "SRB_BufPointer offset");
 TONALDA_ASPI_ASSERT(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == sizeof(void*) + 16,
