@@ -157,6 +157,19 @@ bool replaceFileAtomically(const std::filesystem::path& file, std::string_view c
     return true;
 }
 
+std::filesystem::path replacementTarget(const std::filesystem::path& path) {
+    std::filesystem::path target = path;
+    std::error_code error;
+    // A link may point at a file that does not exist yet; a loop of links ends the search.
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(target, error); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
+            return path;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
 void removeStaleTemporaries(const std::filesystem::path& file) {
     const std::filesystem::path folder =
         file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");

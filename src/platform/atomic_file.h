@@ -48,6 +48,10 @@ FileContents readWholeFile(const std::filesystem::path& file);
 bool replaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
                            mode_t newFileMode, bool applyUmask, std::string& error);
 
+// The file that a write of path replaces: the target of a symbolic link (followed to its end),
+// so that a linked settings file stays linked; path itself otherwise. Thread: any.
+std::filesystem::path replacementTarget(const std::filesystem::path& path);
+
 // Removes the temporary files that writers killed mid-write left beside the file. Call it only
 // while holding the lock that every writer of the file holds. Thread: any.
 void removeStaleTemporaries(const std::filesystem::path& file);

@@ -65,7 +65,12 @@ int readInt(const std::filesystem::path& file, std::string_view section, std::st
 
 bool writeString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                  std::string_view value) {
-    const std::filesystem::path target = resolve(file);
+    const ProfileEntry entry{std::string(section), std::string(key), std::string(value)};
+    return writeStrings(file, std::span(&entry, 1));
+}
+
+bool writeStrings(const std::filesystem::path& file, std::span<const ProfileEntry> entries) {
+    const std::filesystem::path target = replacementTarget(resolve(file));
     if (!file.has_parent_path()) {
         std::error_code ignored;
         std::filesystem::create_directories(target.parent_path(), ignored);
@@ -79,8 +84,9 @@ bool writeString(const std::filesystem::path& file, std::string_view section, st
     if (contents.status == FileContents::Status::Failed)
         return false;
     IniDocument document = IniDocument::parse(contents.bytes);
-    if (!document.set(section, key, value))
-        return false;
+    for (const ProfileEntry& entry : entries)
+        if (!document.set(entry.section, entry.key, entry.value))
+            return false;
     return replaceFileAtomically(target, document.text(), 0666, true, error);
 }
 

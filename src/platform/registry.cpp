@@ -63,7 +63,8 @@ std::filesystem::path lockFileOf(const std::filesystem::path& file) {
 // changed and replaced atomically. Nothing is written when the file cannot be parsed or the
 // change declines (returns false).
 template <typename Change>
-bool changeHive(const std::filesystem::path& file, Change&& change) {
+bool changeHive(const std::filesystem::path& hiveFile, Change&& change) {
+    const std::filesystem::path file = replacementTarget(hiveFile);
     std::string error;
     const std::optional<FileLock> lock = FileLock::acquire(lockFileOf(file), error);
     if (!lock) {

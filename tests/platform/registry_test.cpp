@@ -211,6 +211,16 @@ TEST_F(RegistryTest, AKeySeesTheHiveAsOpenedPlusItsOwnWrites) {
     EXPECT_FALSE(writer->writeDword("two\nlines", 1));
 }
 
+TEST_F(RegistryTest, AWriteThroughALinkedHiveKeepsTheLink) {
+    std::filesystem::create_directory(dir_ / "dotfiles");
+    const auto real = dir_ / "dotfiles" / "registry.reg";
+    std::filesystem::create_symlink(real, dir_ / "linked.reg");
+    Registry linked(dir_ / "linked.reg");
+    ASSERT_TRUE(linked.createKey(kMp3)->writeDword("CRC", 1));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "linked.reg"));
+    EXPECT_EQ(Registry(real).openKey(kMp3, RegistryAccess::Read)->readDword("CRC"), 1u);
+}
+
 TEST_F(RegistryTest, ALoadStopsAtTheFirstMissingValue) {
     auto key = registry_.createKey(registryKeyPath("CDRom"));
     ASSERT_TRUE(key->writeDword("speed", 4));
