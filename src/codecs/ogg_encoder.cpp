@@ -1,0 +1,169 @@
+#include "codecs/ogg_encoder.h"
+
+#include <vorbis/vorbisenc.h>
+
+#include <cstdint>
+#include <ctime>
+#include <random>
+#include <string>
+
+#include "codecs/ogg_settings.h"
+#include "codecs/stdio_file.h"
+#include "platform/cancel_flag.h"
+#include "platform/messages.h"
+#include "rip/tag_info.h"
+
+namespace tonalda {
+
+namespace {
+
+void addComments(vorbis_comment& comment, const OggSettings& settings, const TagInfo& tags) {
+    const bool v1 = tags.isV1 != 0;
+    const struct {
+        std::int32_t wanted;
+        const char* name;
+        const std::string& value;
+    } comments[] = {
+        {settings.Album, "ALBUM", v1 ? tags.Album1 : tags.Album2},
+        {settings.Artist, "ARTIST", v1 ? tags.Artist1 : tags.Artist2},
+        {settings.Comment, "COMMENT", v1 ? tags.Comment1 : tags.Comment2},
+        {settings.Title, "TITLE", v1 ? tags.Title1 : tags.Title2},
+        {settings.Track, "TRACK", v1 ? tags.Track1 : tags.Track2},
+        {settings.Year, "YEAR", v1 ? tags.Year1 : tags.Year2},
+    };
+    for (const auto& entry : comments)
+        if (entry.wanted == 1)
+            vorbis_comment_add_tag(&comment, entry.name, entry.value.c_str());
+}
+
+std::int16_t sampleAt(const unsigned char* bytes) {
+    return static_cast<std::int16_t>(bytes[0] | bytes[1] << 8);
+}
+
+}  // namespace
+
+OggEncoder::OggEncoder(const OggSettings& settings) : settings_(settings) {}
+
+OggEncoder::~OggEncoder() {
+    endStream();
+}
+
+void OggEncoder::writePage(std::FILE* output) const {
+    std::fwrite(page_.header, 1, static_cast<std::size_t>(page_.header_len), output);
+    std::fwrite(page_.body, 1, static_cast<std::size_t>(page_.body_len), output);
+}
+
+bool OggEncoder::beginStream(std::FILE* output, const TagInfo* tags) {
+    endStream();
+    vorbis_info_init(&info_);
+    const int channels = settings_.Stereo + 1;
+    const long rate = oggSampleRate(settings_.Samplerate);
+    if (settings_.VBR == 1)
+        setupResult_ =
+            vorbis_encode_init_vbr(&info_, channels, rate, oggBaseQuality(settings_.Quality));
+    else
+        setupResult_ = vorbis_encode_init(
+            &info_, channels, rate, oggLimitBitrate(settings_.Maxrate),
+            oggNominalBitrate(settings_.Normrate), oggLimitBitrate(settings_.Minrate));
+    if (setupResult_ != 0) {
+        vorbis_info_clear(&info_);
+        info_ = {};
+        return false;
+    }
+
+    vorbis_comment_init(&comment_);
+    if (tags)
+        addComments(comment_, settings_, *tags);
+    vorbis_analysis_init(&dsp_, &info_);
+    vorbis_block_init(&dsp_, &block_);
+
+    // Seeded with the time in seconds: two streams begun in the same second share a serial.
+    std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(std::time(nullptr)));
+    ogg_stream_init(&stream_, static_cast<int>(generator() % 32768));
+    begun_ = true;
+    endOfStream_ = false;
+
+    ogg_packet identification;
+    ogg_packet commentPacket;
+    ogg_packet codebooks;
+    vorbis_analysis_headerout(&dsp_, &comment_, &identification, &commentPacket, &codebooks);
+    ogg_stream_packetin(&stream_, &identification);
+    ogg_stream_packetin(&stream_, &commentPacket);
+    ogg_stream_packetin(&stream_, &codebooks);
+    // Flushing puts the headers on pages of their own, so the audio starts on a fresh page.
+    while (ogg_stream_flush(&stream_, &page_) != 0)
+        writePage(output);
+    return true;
+}
+
+bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, MessageSink* notify) {
+    if (!begun_)
+        return false;
+    const long long totalBytes = openFileSize(input);
+    long long bytesDone = 0;
+    unsigned char block[kOggBlockBytes];
+    const bool stereo = info_.channels == 2;
+
+    while (!endOfStream_) {
+        if (cancelFlag().load())
+            return false;
+        const std::size_t count = std::fread(block, 1, sizeof block, input);
+        bytesDone += static_cast<long long>(count);
+        if (notify && totalBytes > 0)
+            notify->send(UM_ENCODE_PROGRESS,
+                         static_cast<WParam>(static_cast<double>(bytesDone) * 1000.0 /
+                                             static_cast<double>(totalBytes)));
+        if (count == 0) {
+            vorbis_analysis_wrote(&dsp_, 0);
+        } else {
+            // Whole 4-byte frames only; a partial frame at the end is dropped.
+            const int frames = static_cast<int>(count / 4);
+            float** buffer = vorbis_analysis_buffer(&dsp_, static_cast<int>(kOggBlockBytes / 4));
+            for (int i = 0; i < frames; ++i) {
+                const float left = sampleAt(block + 4 * i) / 32768.0f;
+                const float right = sampleAt(block + 4 * i + 2) / 32768.0f;
+                if (stereo) {
+                    buffer[0][i] = left;
+                    buffer[1][i] = right;
+                } else {
+                    buffer[0][i] = (left + right) * 0.5f;  // one channel: the mean of both
+                }
+            }
+            vorbis_analysis_wrote(&dsp_, frames);
+        }
+
+        while (vorbis_analysis_blockout(&dsp_, &block_) == 1) {
+            vorbis_analysis(&block_, nullptr);
+            vorbis_bitrate_addblock(&block_);
+            while (vorbis_bitrate_flushpacket(&dsp_, &packet_) != 0) {
+                ogg_stream_packetin(&stream_, &packet_);
+                while (!endOfStream_ && ogg_stream_pageout(&stream_, &page_) != 0) {
+                    writePage(output);
+                    if (ogg_page_eos(&page_))
+                        endOfStream_ = true;
+                }
+            }
+        }
+    }
+    endOfStream_ = false;
+    return true;
+}
+
+void OggEncoder::endStream() {
+    if (begun_) {
+        ogg_stream_clear(&stream_);
+        vorbis_block_clear(&block_);
+        vorbis_dsp_clear(&dsp_);
+        vorbis_comment_clear(&comment_);
+        vorbis_info_clear(&info_);
+        begun_ = false;
+    }
+    stream_ = {};
+    block_ = {};
+    dsp_ = {};
+    comment_ = {};
+    info_ = {};
+    endOfStream_ = false;
+}
+
+}  // namespace tonalda

@@ -1,0 +1,78 @@
+#pragma once
+// The WMA encoder: loads the audio-writer module (libWmAudSDK.so) from the install folder and
+// drives one writer per output file: attributes, the DRM switch, PCM blocks, and the flush that
+// finishes the file.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+
+#include "codecs/module_library.h"
+#include "codecs/wmaudsdk_abi.h"
+
+namespace tonalda {
+
+class MessageSink;
+class Prompter;
+class Registry;
+struct TagInfo;
+struct WmaSettings;
+
+// PCM bytes handed to the writer per block.
+inline constexpr std::uint32_t kWmaChunkBytes = 16384;
+
+// The input format record for 16-bit PCM of the given rate and channels.
+WAVEFORMATEX wmaInputFormat(std::uint32_t sampleRate, std::uint32_t channels);
+
+// One object serves every job, one file at a time. Per file: openWriter, setAttribute as often
+// as wanted, optionally enableDrm, writeSamples per block, closeWriter. After a failed openWriter
+// there is no writer and the other calls do nothing.
+// Thread: a job's worker thread.
+class WmaEncoder {
+  public:
+    WmaEncoder(Registry& registry, Prompter& prompter);
+    WmaEncoder(const WmaEncoder&) = delete;
+    WmaEncoder& operator=(const WmaEncoder&) = delete;
+    // Finishes and releases a writer that is still held.
+    ~WmaEncoder();
+
+    // Loads the module and makes the writer for `output`. 0 or positive on success with
+    // chunkSize = kWmaChunkBytes; otherwise the failure has been shown, chunkSize is 0 and the
+    // result is 1 (no module), -1 (no entry point), 0x8000FFFF (path not convertible) or the
+    // writer's negative result.
+    std::int32_t openWriter(const std::filesystem::path& output, std::uint32_t bitrate,
+                            std::uint32_t sampleRate, std::uint32_t channels,
+                            std::uint32_t& chunkSize);
+    // Sets one attribute: type 1 text, 0 a decimal number, any other the text's bytes as they
+    // are. Failures go to the standard output; the result is the writer's, or 0x80070057 when
+    // the texts cannot be converted.
+    std::int32_t setAttribute(std::string_view name, std::int32_t type, std::string_view value);
+    // Switches the writer's "use_drm" attribute on; a failure is shown.
+    std::int32_t enableDrm();
+    // Hands one block of PCM to the writer: its result when not negative, else 0; 0 for an empty
+    // block.
+    std::int32_t writeSamples(const std::uint8_t* bytes, std::uint32_t length);
+    // Flushes and releases the writer: 0, or the flush's failure (the writer is then kept).
+    std::int32_t closeWriter();
+    bool hasWriter() const { return writer_ != nullptr; }
+
+    // Sets the attributes the settings switch on, from the tag record, then DRM when it is on.
+    void setAttributes(const WmaSettings& settings, const TagInfo& tags);
+    // Feeds the PCM of an open WAV file, after its 44-byte header, in kWmaChunkBytes blocks, with
+    // a progress message per block that counts the skipped header as done, so the last is 1000.
+    // True when the whole file went in; false when cancelFlag stopped it (checked before each
+    // block).
+    bool writeWavData(std::FILE* input, MessageSink* notify);
+
+  private:
+    void releaseWriter();
+
+    Registry& registry_;
+    Prompter& prompter_;
+    ModuleLibrary library_;
+    WMAUDIOCREATEWRITER createWriter_ = nullptr;
+    IWMAudioWriter* writer_ = nullptr;
+};
+
+}  // namespace tonalda

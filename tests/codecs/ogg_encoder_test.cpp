@@ -1,0 +1,192 @@
+// The Ogg Vorbis encoder over libvorbisenc, its output checked with ogginfo, vorbiscomment and
+// ffprobe.
+
+#include "codecs/ogg_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include "codecs/codec_test_support.h"
+#include "codecs/ogg_settings.h"
+#include "codecs/stdio_file.h"
+#include "platform/cancel_flag.h"
+#include "platform/messages.h"
+#include "rip/tag_info.h"
+
+namespace tonalda {
+namespace {
+
+namespace fs = std::filesystem;
+using test::probe;
+using test::quoted;
+using test::runCommand;
+using test::TempDir;
+using test::writeToneWav;
+
+class OggEncoderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        cancelFlag() = 0;
+        settings.Stereo = 1;
+        settings.VBR = 1;
+        settings.Quality = 40;
+    }
+    void TearDown() override { cancelFlag() = 0; }
+
+    // Encodes a WAV file as the jobs do: input positioned after the header, both files owned
+    // here. Returns what encodeStream returned, or nullopt when beginStream failed.
+    std::optional<bool> encode(const fs::path& wav, const fs::path& ogg, const TagInfo* tags,
+                               MessageSink* notify) {
+        UniqueFile in = openFile(wav, "rb");
+        UniqueFile out = openFile(ogg, "wb");
+        std::fseek(in.get(), 44, SEEK_SET);
+        std::optional<bool> finished;
+        if (encoder.beginStream(out.get(), tags))
+            finished = encoder.encodeStream(in.get(), out.get(), notify);
+        encoder.endStream();
+        return finished;
+    }
+
+    TempDir dir;
+    OggSettings settings;
+    OggEncoder encoder{settings};
+    RecordingMessageSink sink;
+};
+
+TEST_F(OggEncoderTest, StereoQualityModeWithComments) {
+    settings.Album = settings.Artist = settings.Title = settings.Track = settings.Year = 1;
+    settings.Comment = 0;
+    settings.Composer = settings.URL = 1;  // stored only
+    TagInfo tags;
+    tags.isV1 = 0;
+    tags.Album2 = "Näher";
+    tags.Artist2 = "Tè日";
+    tags.Title2 = "Song";
+    tags.Track2 = "7";
+    tags.Year2 = "";  // written although empty
+    tags.Album1 = "wrong set";
+    tags.Composer = "nobody";
+
+    writeToneWav(dir / "in.wav", 2 * 44100);
+    ASSERT_EQ(encode(dir / "in.wav", dir / "out.ogg", &tags, &sink), std::optional(true));
+
+    const auto check = runCommand("ogginfo " + quoted(dir / "out.ogg"));
+    EXPECT_EQ(check.status, 0) << check.output;
+    const auto comments = runCommand("vorbiscomment -l " + quoted(dir / "out.ogg"));
+    EXPECT_EQ(comments.output, "ALBUM=Näher\nARTIST=Tè日\nTITLE=Song\nTRACK=7\nYEAR=\n");
+    auto fields = probe(dir / "out.ogg");
+    EXPECT_EQ(fields["codec_name"], "vorbis");
+    EXPECT_EQ(fields["sample_rate"], "44100");
+    EXPECT_EQ(fields["channels"], "2");
+    EXPECT_NEAR(std::stod(fields["duration"]), 2.0, 0.05);
+
+    // One message per 4096-byte read, the end-of-file reads included; the header is not
+    // counted, so the last is just under 1000.
+    const auto progress = sink.messagesOf(UM_ENCODE_PROGRESS);
+    ASSERT_GE(progress.size(), 2 * 44100 * 4 / 4096u);
+    EXPECT_EQ(progress.back().wParam, 999u);
+    EXPECT_EQ(progress[0].wParam, 4096u * 1000 / (2 * 44100 * 4 + 44));
+}
+
+TEST_F(OggEncoderTest, VersionOneFieldsAndNoTagRecord) {
+    settings.Title = settings.Comment = 1;
+    TagInfo tags;
+    tags.isV1 = 1;
+    tags.Title1 = "One";
+    tags.Comment1 = "c1";
+    tags.Title2 = "Two";
+    writeToneWav(dir / "in.wav", 10000);
+    ASSERT_EQ(encode(dir / "in.wav", dir / "v1.ogg", &tags, &sink), std::optional(true));
+    EXPECT_EQ(runCommand("vorbiscomment -l " + quoted(dir / "v1.ogg")).output,
+              "COMMENT=c1\nTITLE=One\n");
+    ASSERT_EQ(encode(dir / "in.wav", dir / "none.ogg", nullptr, &sink), std::optional(true));
+    EXPECT_EQ(runCommand("vorbiscomment -l " + quoted(dir / "none.ogg")).output, "");
+}
+
+TEST_F(OggEncoderTest, ManagedModeWithDefaultPositions) {
+    settings.VBR = 0;
+    settings.Minrate = settings.Normrate = settings.Maxrate = 0;
+    UniqueFile out = openFile(dir / "managed.ogg", "wb");
+    ASSERT_TRUE(encoder.beginStream(out.get(), nullptr));
+    EXPECT_EQ(encoder.info().bitrate_nominal, 128000);
+    EXPECT_EQ(encoder.info().bitrate_upper, -1);
+    EXPECT_EQ(encoder.info().bitrate_lower, -1);
+    encoder.endStream();
+
+    settings.Normrate = 4;
+    settings.Maxrate = 7;
+    out = openFile(dir / "managed2.ogg", "wb");
+    ASSERT_TRUE(encoder.beginStream(out.get(), nullptr));
+    EXPECT_EQ(encoder.info().bitrate_nominal, 64000);
+    EXPECT_EQ(encoder.info().bitrate_upper, 128000);
+    encoder.endStream();
+}
+
+TEST_F(OggEncoderTest, OneChannelGetsTheMeanOfBoth) {
+    settings.Stereo = 0;
+    settings.Mono = 0;  // neither button: still one channel
+    // Left and right cancel out: the mean is silence, either channel alone would be loud.
+    test::writeWav(dir / "opposed.wav", 44100, [](std::uint32_t frame, int channel) {
+        const auto value = static_cast<std::int16_t>(16000 * std::sin(frame * 0.1));
+        return static_cast<std::int16_t>(channel == 0 ? value : -value);
+    });
+    ASSERT_EQ(encode(dir / "opposed.wav", dir / "mono.ogg", nullptr, &sink), std::optional(true));
+    EXPECT_EQ(probe(dir / "mono.ogg")["channels"], "1");
+    const auto samples = test::decode(dir / "mono.ogg");
+    ASSERT_GT(samples.size(), 40000u);
+    int loudest = 0;
+    for (const auto sample : samples)
+        loudest = std::max(loudest, std::abs(static_cast<int>(sample)));
+    EXPECT_LT(loudest, 200);
+}
+
+TEST_F(OggEncoderTest, HeaderOnlyInputAndAPartialFrame) {
+    writeToneWav(dir / "empty.wav", 0);
+    ASSERT_EQ(encode(dir / "empty.wav", dir / "empty.ogg", nullptr, &sink), std::optional(true));
+    // Headers, then a last page with the end-of-stream mark and no audio.
+    const auto check = runCommand("ogginfo " + quoted(dir / "empty.ogg"));
+    EXPECT_NE(check.output.find("Vorbis headers parsed"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find("Logical stream 1 ended"), std::string::npos) << check.output;
+    EXPECT_EQ(check.output.find("EOS not set"), std::string::npos) << check.output;
+
+    // 1023 frames and 3 stray bytes: the stray bytes are dropped.
+    writeToneWav(dir / "short.wav", 1023, 3);
+    ASSERT_EQ(encode(dir / "short.wav", dir / "short.ogg", nullptr, &sink), std::optional(true));
+    const auto decoded = runCommand("oggdec -Q -R -o - " + quoted(dir / "short.ogg"), false);
+    EXPECT_EQ(decoded.output.size(), 1023u * 4);
+}
+
+TEST_F(OggEncoderTest, CancelLeavesTheStreamUnfinished) {
+    writeToneWav(dir / "in.wav", 3 * 44100);
+    RecordingMessageSink cancelling([](const SentMessage& message) {
+        if (message.wParam > 200)
+            cancelFlag() = 1;
+        return LParam{0};
+    });
+    ASSERT_EQ(encode(dir / "in.wav", dir / "cut.ogg", nullptr, &cancelling), std::optional(false));
+    const auto check = runCommand("ogginfo " + quoted(dir / "cut.ogg"));
+    EXPECT_NE(check.output.find("EOS not set"), std::string::npos) << check.output;
+
+    // The next file starts cleanly.
+    cancelFlag() = 0;
+    ASSERT_EQ(encode(dir / "in.wav", dir / "next.ogg", nullptr, &sink), std::optional(true));
+    EXPECT_EQ(runCommand("ogginfo " + quoted(dir / "next.ogg")).status, 0);
+}
+
+TEST_F(OggEncoderTest, RefusedSetupWritesNothing) {
+    settings.Samplerate = 42;  // off the list: rate 0
+    UniqueFile out = openFile(dir / "refused.ogg", "wb");
+    EXPECT_FALSE(encoder.beginStream(out.get(), nullptr));
+    EXPECT_NE(encoder.lastSetupResult(), 0);
+    encoder.endStream();
+    out.reset();
+    EXPECT_EQ(fs::file_size(dir / "refused.ogg"), 0u);
+
+    // The same encoder serves the next file.
+    settings.Samplerate = 9;
+    writeToneWav(dir / "in.wav", 4096);
+    ASSERT_EQ(encode(dir / "in.wav", dir / "ok.ogg", nullptr, &sink), std::optional(true));
+    EXPECT_EQ(probe(dir / "ok.ogg")["sample_rate"], "48000");
+}
+
+}  // namespace
+}  // namespace tonalda
