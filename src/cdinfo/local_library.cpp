@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "cdinfo/disc_info.h"
 #include "platform/profile.h"
@@ -113,23 +114,20 @@ bool saveLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
         return false;
     const TrackRange tracks = trackRange(view);
     const DiscInfo info = discInfo().snapshot();
-    bool written =
-        profile::writeString(file, kDiscSection, "num", std::to_string(tracks.last)) &&
-        profile::writeString(file, kDiscSection, "artist", info.artist) &&
-        profile::writeString(file, kDiscSection, "album", info.album) &&
-        profile::writeString(file, kDiscSection, "genre", std::to_string(info.genreIndex));
+    std::vector<profile::ProfileEntry> entries = {
+        {std::string(kDiscSection), "num", std::to_string(tracks.last)},
+        {std::string(kDiscSection), "artist", info.artist},
+        {std::string(kDiscSection), "album", info.album},
+        {std::string(kDiscSection), "genre", std::to_string(info.genreIndex)}};
     const int rows = view.rowCount();
-    for (int track = tracks.first; written && track <= tracks.last; ++track) {
-        const int row = track - tracks.first;
-        if (row >= rows)
-            break;
-        const TagInfo tag = view.rowTag(row);
-        const std::string key = std::to_string(track);
+    for (int track = tracks.first; track <= tracks.last && track - tracks.first < rows; ++track) {
+        const TagInfo tag = view.rowTag(track - tracks.first);
         for (const TagField& field : kTagFields)
-            written =
-                written && profile::writeString(file, field.section, key, fieldText(tag, field));
+            entries.push_back(
+                {std::string(field.section), std::to_string(track), fieldText(tag, field)});
     }
-    return written;
+    // One replacement of the file: a crash during a save leaves the old file or the new one.
+    return profile::writeStrings(file, entries);
 }
 
 bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
@@ -161,17 +159,16 @@ bool writeCdPlayerIni(DiscView& view, const std::filesystem::path& iniFile) {
     const std::string section = playerKeyText(view.readPlayerKey());
     const TrackRange tracks = trackRange(view);
     const DiscInfo info = discInfo().snapshot();
-    bool written =
-        profile::writeString(iniFile, section, "EntryType", "1") &&
-        profile::writeString(iniFile, section, "artist", info.artist) &&
-        profile::writeString(iniFile, section, "title", info.album) &&
-        profile::writeString(iniFile, section, "genre", genreCategory(info.genreIndex)) &&
-        profile::writeString(iniFile, section, "numtracks", std::to_string(tracks.last));
+    std::vector<profile::ProfileEntry> entries = {
+        {section, "EntryType", "1"},
+        {section, "artist", info.artist},
+        {section, "title", info.album},
+        {section, "genre", genreCategory(info.genreIndex)},
+        {section, "numtracks", std::to_string(tracks.last)}};
     const int rows = view.rowCount();
-    for (int row = 0; written && row <= tracks.last - tracks.first && row < rows; ++row)
-        written =
-            profile::writeString(iniFile, section, std::to_string(row), view.rowTag(row).Title1);
-    return written;
+    for (int row = 0; row <= tracks.last - tracks.first && row < rows; ++row)
+        entries.push_back({section, std::to_string(row), view.rowTag(row).Title1});
+    return profile::writeStrings(iniFile, entries);
 }
 
 void readCdPlayerIni(DiscView& view, const std::filesystem::path& iniFile) {

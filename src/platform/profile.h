@@ -6,6 +6,7 @@
 // ("cdplayer.ini") lives in configFolder().
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,15 @@ int readInt(const std::filesystem::path& file, std::string_view section, std::st
 // section, "=" in a key).
 bool writeString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                  std::string_view value);
+
+struct ProfileEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+// Writes every entry as writeString does, in one replacement of the file: a reader or a crash sees
+// all of them or none. False, with the file untouched, when any of them cannot be written.
+bool writeStrings(const std::filesystem::path& file, std::span<const ProfileEntry> entries);
 
 // The program's config folder: $XDG_CONFIG_HOME/tonalda (~/.config/tonalda).
 std::filesystem::path configFolder();
