@@ -24,8 +24,9 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
+// Characters that a hive line cannot carry as they are; a tab is fine.
 bool isControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
+    return (c < 0x20 && c != '\t') || c == 0x7F;
 }
 
 // Splits the text into lines without their "\n" or "\r\n".

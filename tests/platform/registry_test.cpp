@@ -37,6 +37,7 @@ TEST(HiveFormat, EveryKindOfValueSurvivesARewrite) {
     key.set("Quotes \"and\" \\slashes\\", hive::kTypeString, std::string("C:\\dir \"x\"\0", 11));
     key.set("NoTerminator", hive::kTypeString, "abc");
     key.set("Empty", hive::kTypeString, "");
+    key.set("Tab\t", hive::kTypeString, std::string("\tindented\0", 10));
     key.set("Lines", hive::kTypeString, std::string("one\ntwo\r\0", 9));
     key.set("Inner NUL", hive::kTypeString, std::string("a\0b\0", 4));
     key.set("Latin1 bytes", hive::kTypeString, std::string("caf\xe9\0", 5));
@@ -54,6 +55,7 @@ TEST(HiveFormat, EveryKindOfValueSurvivesARewrite) {
     EXPECT_NE(text.find("\"Plain\"=\"text\"\n"), std::string::npos);
     EXPECT_NE(text.find("\"Number\"=dword:ffffffff\n"), std::string::npos);
     EXPECT_NE(text.find("\"NoTerminator\"=hex(1):61,62,63\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Tab\t\"=\"\tindented\"\n"), std::string::npos);
 }
 
 TEST(HiveFormat, ReadsHandWrittenFiles) {
