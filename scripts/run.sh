@@ -18,7 +18,9 @@ has_cd_drive() {
 if ! has_cd_drive && [[ -z "${TONALDA_ASPI_LIBRARY:-}" ]]; then
   echo "No CD-ROM drive found: the virtual drive serves the demo disc."
   export TONALDA_ASPI_LIBRARY="$install_dir/vdrive/libwnaspi32.so"
-  export TONALDA_VDRIVE="${TONALDA_VDRIVE:-$install_dir/demo/demo.disc}"
+  # The drive list separates items with ',' and ';': escape them (and '\\') in the path.
+  demo=$(printf '%s' "$install_dir/demo/demo.disc" | sed 's/[\\,;]/\\&/g')
+  export TONALDA_VDRIVE="${TONALDA_VDRIVE:-$demo}"
 fi
 
 if [[ -x "$bin/tonalda" ]]; then

@@ -192,7 +192,7 @@ GeneratedDisc::GeneratedDisc(DiscDescription description) : description_(std::mo
         }
         v.decay.resize(static_cast<size_t>(v.noteSamples / 64 + 1));
         for (size_t k = 0; k < v.decay.size(); ++k) {
-            v.decay[k] = static_cast<float>(std::exp(-4.0 * k / v.decay.size()));
+            v.decay[k] = static_cast<float>(std::exp(-6.0 * k / v.decay.size()));
         }
         voicings_.push_back(std::move(v));
     }
@@ -231,16 +231,25 @@ void GeneratedDisc::renderAudio(size_t track, int64_t firstSample, int16_t* out)
         const int run =
             static_cast<int>(std::min<int64_t>(kSamplesPerFrame - s, v.noteSamples - inNote));
         const auto& chord = v.chords[(note / Voicing::kNotesPerChord) % 4];
+        // Bass and pad fade in and out at each chord change and the arpeggio's notes start
+        // with a short attack, so that no change of note clicks.
+        const int64_t chordSamples = v.noteSamples * Voicing::kNotesPerChord;
+        const int64_t inChord = (note % Voicing::kNotesPerChord) * v.noteSamples + inNote;
         const uint32_t arpStep = chord.arpeggio[note % Voicing::kNotesPerChord];
         const bool arpLeft = (note & 1) == 0;
         for (int k = 0; k < run; ++k) {
             const int64_t i = index + k;
             const auto u = static_cast<uint64_t>(i);
-            const float bass = 0.20f * sine(static_cast<uint32_t>(u * chord.bass));
-            const float pad = 0.06f * (sine(static_cast<uint32_t>(u * chord.pad[0])) +
-                                       sine(static_cast<uint32_t>(u * chord.pad[1])) +
-                                       sine(static_cast<uint32_t>(u * chord.pad[2])));
-            const float arp = 0.16f * v.decay[static_cast<size_t>((inNote + k) >> 6)] *
+            const float edge =
+                static_cast<float>(std::min(inChord + k, chordSamples - inChord - k));
+            const float chordGain = std::min(1.0f, edge * (1.0f / 512));
+            const float attack = std::min(1.0f, static_cast<float>(inNote + k) * (1.0f / 64));
+            const float bass = 0.20f * chordGain * sine(static_cast<uint32_t>(u * chord.bass));
+            const float pad = 0.06f * chordGain *
+                              (sine(static_cast<uint32_t>(u * chord.pad[0])) +
+                               sine(static_cast<uint32_t>(u * chord.pad[1])) +
+                               sine(static_cast<uint32_t>(u * chord.pad[2])));
+            const float arp = 0.16f * attack * v.decay[static_cast<size_t>((inNote + k) >> 6)] *
                               sine(static_cast<uint32_t>(u * arpStep));
             float gain = 1.0f;
             if (i < v.fadeSamples) {
