@@ -95,7 +95,7 @@ std::optional<std::string> IniDocument::find(std::string_view section, std::stri
     return std::nullopt;
 }
 
-std::optional<std::size_t> IniDocument::sectionEnd(std::size_t header) const {
+std::size_t IniDocument::sectionEnd(std::size_t header) const {
     std::size_t last = header;  // the last line of the section that is not blank
     for (std::size_t i = header + 1; i < lines_.size(); ++i) {
         if (sectionName(lines_[i].text))
@@ -147,7 +147,7 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
         }
     }
     if (header) {
-        insertLine(*sectionEnd(*header), std::string(key) + "=" + cleanValue);
+        insertLine(sectionEnd(*header), std::string(key) + "=" + cleanValue);
         return true;
     }
     if (!lines_.empty() && !trimBlanks(lines_.back().text).empty())

@@ -31,7 +31,8 @@ class IniDocument {
         std::string text;
         std::string ending;  // "\n", "\r\n", or empty for a last line without one
     };
-    std::optional<std::size_t> sectionEnd(std::size_t header) const;
+    // Where a new entry of the section starting at header goes: after its last non-blank line.
+    std::size_t sectionEnd(std::size_t header) const;
     void insertLine(std::size_t at, std::string text);
 
     std::string byteOrderMark_;
