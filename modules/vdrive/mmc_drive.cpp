@@ -658,6 +658,7 @@ int32_t VirtualDrive::playPosition() {
                             kFramesPerSecond / 1000000;
         lastPosition_ = static_cast<int32_t>(std::min<int64_t>(playFrom_ + frames, playEnd_));
         if (lastPosition_ >= playEnd_) {
+            lastPosition_ = playEnd_ - 1;  // the end address itself is not played
             playState_ = PlayState::Completed;
             if (audio_) {
                 audio_->stop();

@@ -149,6 +149,17 @@ TEST(VirtualBus, BadItemsAreNamedAndLeftOutWhileTheOthersWork) {
     EXPECT_EQ(module.exec({0, 0, 0, 0, 0, 0}, 0, 0, 0).returned, SS_NO_DEVICE);
 }
 
+TEST(VirtualBus, TheDriveListMayComeFromAFile) {
+    TempFolder folder;
+    writeText(folder / "drives",
+              "# two drives\ngen:seed 1/track audio 0:03,vendor=ONE\n\n"
+              "gen:seed 2/track audio 0:03 # the second\n");
+    Module module("@" + (folder / "drives").string());
+    EXPECT_EQ(module.startupMessages(), "");
+    EXPECT_EQ(text(&module.exec({0x12, 0, 0, 0, 36, 0}, 36).data[8], 8), "ONE     ");
+    EXPECT_TRUE(module.exec({0x12, 0, 0, 0, 36, 0}, 36, 0, 1).good());
+}
+
 TEST(VirtualBus, DelayedRequestsReturnPendingAndSignalTheirEvent) {
     Module module(std::string(kShortDisc) + ",delay=50");
     const Reply reply = module.exec(readCd(10, 2), 2 * 2352);

@@ -172,6 +172,27 @@ TEST_F(ImageDrive, PlayPauseResumeAndStopShowInTheSubChannel) {
     EXPECT_EQ(module.exec({0x47, 0, 0, 0, 10, 0, 0, 5, 0, 0}, 0).sense().asc, 0x24) << "backwards";
     EXPECT_EQ(module.exec({0x47, 0, 0, 0, 4, 0, 0, 30, 0, 0}, 0).sense().asc, 0x21)
         << "past the end";
+
+    // A play that reaches its end is reported completed once.
+    ASSERT_TRUE(module.exec({0x47, 0, 0, 0, 2, 0, 0, 2, 3, 0}, 0).good());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    reply = status();
+    EXPECT_EQ(reply.data[1], 0x13);
+    EXPECT_EQ(reply.data[11], 2) << "it stopped at the last frame before the end address";
+    EXPECT_EQ(status().data[1], 0x15);
+}
+
+TEST_F(ImageDrive, PlayingToTheSoundServerStartsAndStopsCleanly) {
+    // With a sound server the range streams to it; without one the drive plays silently. Either
+    // way the commands answer at once and the stream ends with the play.
+    Module module(cue());
+    ASSERT_TRUE(module.exec({0x47, 0, 0, 0, 2, 0, 0, 10, 0, 0}, 0).good());
+    ASSERT_TRUE(module.exec({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0).good());
+    ASSERT_TRUE(module.exec({0x4B, 0, 0, 0, 0, 0, 0, 0, 1, 0}, 0).good());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(module.exec({0x47, 0, 0, 0, 5, 0, 0, 9, 0, 0}, 0).good()) << "a new range";
+    EXPECT_TRUE(module.exec({0x4E, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0).good());
+    EXPECT_EQ(module.exec({0x42, 0x02, 0x40, 0x01, 0, 0, 0, 0, 16, 0}, 16).data[1], 0x15);
 }
 
 }  // namespace
