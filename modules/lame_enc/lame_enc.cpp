@@ -32,8 +32,18 @@ struct Stream {
 
 class StreamTable {
   public:
+    // Streams closed earlier whose tag was never asked for (a cancelled file) go now, so that
+    // at most the last one is kept.
     HBE_STREAM add(lame_t flags, std::uint32_t outputBufferSize) {
         std::lock_guard lock(mutex_);
+        std::erase_if(streams_, [](auto& entry) {
+            if (!entry.second.closed)
+                return false;
+            if (entry.second.flags)
+                lame_close(entry.second.flags);
+            return true;
+        });
+        lastClosed_ = 0;
         const HBE_STREAM handle = ++lastHandle_;
         streams_[handle] = Stream{flags, outputBufferSize, false};
         return handle;
