@@ -204,9 +204,16 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
         if (pending->event.wait(kRequestTimeout)) {
             status = srb.SRB_Status;
         } else {
-            // The transport still owns the request: keep it alive until it completes.
-            std::lock_guard lock(abandonedMutex_);
-            abandoned_.push_back(std::move(pending));
+            // Too late: the request fails. A transport that can abort it lets go of it now;
+            // otherwise it keeps its record and buffer until it completes.
+            SRB_Abort abort{};
+            abort.SRB_Cmd = SC_ABORT_SRB;
+            abort.SRB_HaId = address.adapter;
+            abort.SRB_ToAbort = &srb;
+            if (sendScsiRequest(&abort) != SS_COMP) {
+                std::lock_guard lock(abandonedMutex_);
+                abandoned_.push_back(std::move(pending));
+            }
             recordRequestFailure(SS_PENDING);
             return 4;
         }
