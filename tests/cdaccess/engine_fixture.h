@@ -3,10 +3,12 @@
 // session table and the locks, removed when it ends.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,6 +48,17 @@ class EngineTest : public ::testing::Test {
         request.lun = address.lun;
         request.readMethod = method;
         return request;
+    }
+
+    // Runs body in a child process and gives its result (the child's exit code).
+    static int inChild(const std::function<int()>& body) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            _exit(body());
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     std::string prefix_;

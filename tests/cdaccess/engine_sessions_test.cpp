@@ -41,16 +41,6 @@ class EngineSessionsTest : public EngineTest {
         }
         return result;
     }
-
-    static int inChild(const std::function<int()>& body) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            _exit(body());
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
 };
 
 TEST_F(EngineSessionsTest, WithoutAnyTransportEverythingFailsCleanly) {

@@ -76,16 +76,6 @@ class VirtualDriveTest : public EngineTest {
         return buffer;
     }
 
-    static int inChild(const std::function<int()>& body) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            _exit(body());
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
     std::shared_ptr<FakeSystem> fake_ = std::make_shared<FakeSystem>();
     fs::path copies_;
     std::string module_;  // the module of the last engineFor
