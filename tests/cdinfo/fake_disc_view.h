@@ -1,13 +1,9 @@
 #pragma once
-// A rip view for the tests: a fixed table of contents, rows of tags, recorded messages and
-// prompts. Its message handler answers UM_GET_TRACK_TITLE from the rows' titles and applies
-// UM_SET_TRACK_TITLE to them, like the real view's title column.
+// Tables of contents and a rip view for the tests.
 
-#include <array>
-#include <mutex>
 #include <vector>
 
-#include "cdinfo/disc_view.h"
+#include "cdinfo/headless_disc_view.h"
 
 namespace tonalda::testing {
 
@@ -44,80 +40,26 @@ inline DiscToc exampleToc() {
     return makeToc({{0, 2, 0}, {3, 10, 20}}, {6, 0, 0});
 }
 
-class FakeDiscView final : public DiscView {
+// The headless view with recorded prompts and a disc whose identity can be made unreadable.
+class FakeDiscView final : public HeadlessDiscView {
   public:
     explicit FakeDiscView(std::optional<DiscToc> toc = exampleToc(), int rows = -1)
-        : toc_(toc), sink_([this](const SentMessage& message) { return handle(message); }) {
-        const int count = rows >= 0 ? rows : (toc ? toc->lastTrack - toc->firstTrack + 1 : 0);
-        tags_.resize(static_cast<std::size_t>(count));
-    }
+        : HeadlessDiscView(toc, rows >= 0 ? rows : trackCount(toc), prompts_,
+                           [this, toc]() -> std::optional<DiscIdentity> {
+                               if (!toc || !identityReadable)
+                                   return std::nullopt;
+                               return computeDiscIdentityFromToc(*toc);
+                           }) {}
 
-    MessageSink& messages() override { return sink_; }
-    Prompter& prompter() override { return prompter_; }
-    std::optional<DiscToc> lastToc() const override { return toc_; }
-    std::optional<DiscIdentity> readDiscIdentity() override {
-        if (!toc_ || !identityReadable)
-            return std::nullopt;
-        return computeDiscIdentityFromToc(*toc_);
-    }
-    std::uint32_t readPlayerKey() override { return toc_ ? computePlayerKeyFromToc(*toc_) : 0; }
-    int rowCount() const override {
-        std::lock_guard lock(mutex_);
-        return static_cast<int>(tags_.size());
-    }
-    TagInfo rowTag(int row) const override {
-        std::lock_guard lock(mutex_);
-        return tags_.at(static_cast<std::size_t>(row));
-    }
-    void updateRowTag(int row, const std::function<void(TagInfo&)>& change) override {
-        std::lock_guard lock(mutex_);
-        change(tags_.at(static_cast<std::size_t>(row)));
-    }
-
-    // The title column; starts with the default titles "Track 01", "Track 02", ...
-    std::vector<std::string> titles() const {
-        std::lock_guard lock(mutex_);
-        return shownTitles_;
-    }
-    void setTitle(int row, std::string title) {
-        std::lock_guard lock(mutex_);
-        shownTitles_.at(static_cast<std::size_t>(row)) = std::move(title);
-    }
-    void fillDefaultTitles() {
-        std::lock_guard lock(mutex_);
-        shownTitles_.clear();
-        for (std::size_t i = 0; i < tags_.size(); ++i) {
-            char title[32];
-            std::snprintf(title, sizeof title, "Track %02zu", i + 1);
-            shownTitles_.push_back(title);
-        }
-    }
-
-    RecordingMessageSink& sink() { return sink_; }
-    RecordingPrompter& recordedPrompts() { return prompter_; }
+    RecordingMessageSink& sink() { return static_cast<RecordingMessageSink&>(messages()); }
+    RecordingPrompter& recordedPrompts() { return prompts_; }
     bool identityReadable = true;
 
   private:
-    LParam handle(const SentMessage& message) {
-        std::lock_guard lock(mutex_);
-        if (shownTitles_.size() < tags_.size())
-            shownTitles_.resize(tags_.size());
-        const auto row = static_cast<std::size_t>(message.message == UM_GET_TRACK_TITLE
-                                                      ? message.wParam
-                                                      : static_cast<WParam>(message.lParam));
-        if (message.message == UM_SET_TRACK_TITLE && row < shownTitles_.size())
-            shownTitles_[row] = reinterpret_cast<const char*>(message.wParam);
-        if (message.message == UM_GET_TRACK_TITLE && row < shownTitles_.size())
-            *reinterpret_cast<std::string*>(message.lParam) = shownTitles_[row];
-        return 0;
+    static int trackCount(const std::optional<DiscToc>& toc) {
+        return toc ? toc->lastTrack - toc->firstTrack + 1 : 0;
     }
-
-    std::optional<DiscToc> toc_;
-    mutable std::mutex mutex_;
-    std::vector<TagInfo> tags_;
-    std::vector<std::string> shownTitles_;
-    RecordingMessageSink sink_;
-    RecordingPrompter prompter_;
+    RecordingPrompter prompts_;
 };
 
 }  // namespace tonalda::testing

@@ -1,0 +1,89 @@
+#include "cdinfo/headless_disc_view.h"
+
+#include <cstdio>
+
+namespace tonalda {
+namespace {
+
+int tracksOf(const std::optional<DiscToc>& toc) {
+    return toc && toc->lastTrack >= toc->firstTrack ? toc->lastTrack - toc->firstTrack + 1 : 0;
+}
+
+}  // namespace
+
+HeadlessDiscView::HeadlessDiscView(std::optional<DiscToc> toc, Prompter& prompter,
+                                   IdentityReader readIdentity, KeyReader readKey)
+    : HeadlessDiscView(toc, tracksOf(toc), prompter, std::move(readIdentity), std::move(readKey)) {}
+
+HeadlessDiscView::HeadlessDiscView(std::optional<DiscToc> toc, int rows, Prompter& prompter,
+                                   IdentityReader readIdentity, KeyReader readKey)
+    : toc_(toc),
+      prompter_(prompter),
+      readIdentity_(std::move(readIdentity)),
+      readKey_(std::move(readKey)),
+      tags_(static_cast<std::size_t>(std::max(rows, 0))),
+      titles_(tags_.size()),
+      sink_([this](const SentMessage& message) { return handle(message); }) {}
+
+std::optional<DiscIdentity> HeadlessDiscView::readDiscIdentity() {
+    if (readIdentity_)
+        return readIdentity_();
+    return toc_ ? std::optional(computeDiscIdentityFromToc(*toc_)) : std::nullopt;
+}
+
+std::uint32_t HeadlessDiscView::readPlayerKey() {
+    if (readKey_)
+        return readKey_();
+    return toc_ ? computePlayerKeyFromToc(*toc_) : 0;
+}
+
+int HeadlessDiscView::rowCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(tags_.size());
+}
+
+TagInfo HeadlessDiscView::rowTag(int row) const {
+    std::lock_guard lock(mutex_);
+    return tags_.at(static_cast<std::size_t>(row));
+}
+
+void HeadlessDiscView::updateRowTag(int row, const std::function<void(TagInfo&)>& change) {
+    std::lock_guard lock(mutex_);
+    change(tags_.at(static_cast<std::size_t>(row)));
+}
+
+std::vector<std::string> HeadlessDiscView::titles() const {
+    std::lock_guard lock(mutex_);
+    return titles_;
+}
+
+void HeadlessDiscView::setTitle(int row, std::string title) {
+    std::lock_guard lock(mutex_);
+    titles_.at(static_cast<std::size_t>(row)) = std::move(title);
+}
+
+void HeadlessDiscView::fillDefaultTitles() {
+    std::lock_guard lock(mutex_);
+    for (std::size_t row = 0; row < titles_.size(); ++row) {
+        char title[32];
+        std::snprintf(title, sizeof title, "Track %02zu", row + 1);
+        titles_[row] = title;
+    }
+}
+
+LParam HeadlessDiscView::handle(const SentMessage& message) {
+    std::lock_guard lock(mutex_);
+    if (message.message == UM_SET_TRACK_TITLE) {
+        const auto row = static_cast<std::size_t>(message.lParam);
+        if (message.lParam >= 0 && row < titles_.size())
+            titles_[row] = reinterpret_cast<const char*>(message.wParam);
+    } else if (message.message == UM_GET_TRACK_TITLE) {
+        const auto row = static_cast<std::size_t>(message.wParam);
+        auto* title = reinterpret_cast<std::string*>(message.lParam);
+        if (title != nullptr)
+            *title = row < titles_.size() ? titles_[row] : std::string();
+    }
+    return 0;
+}
+
+}  // namespace tonalda
