@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cstring>
 
 #include "cdaccess/aspi_abi.h"
@@ -210,6 +212,27 @@ TEST_F(NativeTransportTest, DirectionsFollowTheFlagsAndModeSelectSendsItsList) {
     EXPECT_EQ(fake_->commands[1].direction, SG_DXFER_FROM_DEV);
     ASSERT_EQ(engine->setCdSpeed(handle, 0xFFFF), 1);
     EXPECT_EQ(fake_->commands.back().direction, SG_DXFER_NONE);
+}
+
+}  // namespace
+}  // namespace tonalda::testing
+
+namespace tonalda::testing {
+namespace {
+
+// The system's own calls report failures as errno values, never as success.
+TEST(LinuxSystemCallsTest, FailuresComeBackAsErrnoValues) {
+    auto system = realSystemCalls();
+    EXPECT_FALSE(system->isCdRom(250));
+    EXPECT_EQ(system->open("/nonexistent/sr0", O_RDONLY), -ENOENT);
+    const int fd = system->open("/dev/null", O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    sg_io_hdr_t header{};
+    header.interface_id = 'S';
+    EXPECT_NE(system->sgIo(fd, header), 0);
+    std::uint32_t packed = 0;
+    EXPECT_NE(system->getIdLun(fd, packed), 0);
+    system->close(fd);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -135,6 +136,25 @@ TEST_F(VirtualDriveTest, EnumerationKeepsTheFirstEightCdRomsInAddressOrder) {
     list.capacity = 2;
     engine->enumCdDrives(list);
     EXPECT_EQ(list.count, 2);
+}
+
+TEST_F(VirtualDriveTest, EnumerationReportsMissingAdaptersAndKeepsDrivesWithoutInquiry) {
+    auto empty = engineFor("");
+    CdDriveList list{};
+    list.capacity = 8;
+    EXPECT_EQ(empty->enumCdDrives(list), 1);
+    EXPECT_EQ(list.count, 0);
+    EXPECT_EQ(empty->getLastCdError(), kCdErrNoAdapter);
+
+    // A drive that refuses INQUIRY is listed with its address and empty texts.
+    auto engine = engineFor(std::string(kDisc) + ",addr=0:4:0,refuse=12");
+    std::memset(list.drives, 0x7F, sizeof list.drives);
+    engine->enumCdDrives(list);
+    ASSERT_EQ(list.count, 1);
+    EXPECT_EQ(list.drives[0].address(), (ScsiAddress{0, 4, 0}));
+    EXPECT_STREQ(list.drives[0].displayName, "");
+    EXPECT_STREQ(list.drives[0].vendor, "");
+    EXPECT_EQ(engine->getLastCdError(), kCdErrRequestFailed);
 }
 
 TEST_F(VirtualDriveTest, AdapterWithoutTargetCountIsScannedForEightTargets) {
