@@ -1,14 +1,17 @@
-// Fuzzes what the virtual drive reads from outside: the drive list, generated-disc descriptions
-// and CUE sheets (through libcue and our layout). The first byte picks the parser.
+// Fuzzes what the virtual drive reads from outside: the drive list, generated-disc descriptions,
+// CUE sheets (through libcue and our layout) and WAV headers. The first byte picks the parser.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "cue_disc.h"
 #include "drive_config.h"
 #include "generated_disc.h"
 #include "sector.h"
+#include "wav_format.h"
 
 using namespace tonalda::vdrive;
 
@@ -46,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
         case 0: {
             const DriveList list = parseDriveList(text);
             if (list.drives.size() > kMaxDrives) {
@@ -82,6 +85,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     return std::pair<int, CueFileInfo>(files++, info);
                 };
                 checkLayout(layoutCueSheet(text, probe));
+            } catch (const DiscError&) {
+            }
+            break;
+        case 3:
+            try {
+                const uint64_t fileSize = size - 1;
+                const WavData found = locateWavData(
+                    [&](uint64_t offset, uint8_t* buffer, size_t wanted) -> size_t {
+                        if (offset >= fileSize) {
+                            return 0;
+                        }
+                        const size_t got = std::min<uint64_t>(wanted, fileSize - offset);
+                        std::memcpy(buffer, data + 1 + offset, got);
+                        return got;
+                    },
+                    fileSize, "fuzz.wav");
+                if (found.offset + found.bytes > fileSize) {
+                    std::abort();
+                }
             } catch (const DiscError&) {
             }
             break;
