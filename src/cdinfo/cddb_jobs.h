@@ -5,7 +5,8 @@
 //
 // The server host normally comes from the server list; the environment variable
 // TONALDA_CDDB_HOST, when set and not empty, replaces it for every list position (the port still
-// comes from the FreeDB settings). Tests use it to reach a server on loopback.
+// comes from the FreeDB settings). Tests use it to reach a server on loopback. Through a proxy
+// the host goes into the request's URL, so "127.0.0.1:8880" there names a port as well.
 
 #include <array>
 #include <filesystem>
