@@ -658,11 +658,10 @@ int32_t VirtualDrive::playPosition() {
                             kFramesPerSecond / 1000000;
         lastPosition_ = static_cast<int32_t>(std::min<int64_t>(playFrom_ + frames, playEnd_));
         if (lastPosition_ >= playEnd_) {
-            lastPosition_ = playEnd_ - 1;  // the end address itself is not played
+            // The end address itself is not played. The sound stream, a little behind the
+            // clock, plays out on its own.
+            lastPosition_ = playEnd_ - 1;
             playState_ = PlayState::Completed;
-            if (audio_) {
-                audio_->stop();
-            }
         }
     }
     return lastPosition_;

@@ -231,6 +231,31 @@ TEST(CueSheets, MalformedSheetsAndFilesAreRefusedWithAMessage) {
     EXPECT_NE(messages.find("gone.bin"), std::string::npos) << messages;
 }
 
+TEST(CueSheets, CookedDataSectorsAreServedWhole) {
+    // A MODE1/2048 image holds user data only; the drive adds sync, header, EDC and ECC.
+    TempFolder folder;
+    const auto cooked = randomBytes(20 * 2048, 8);
+    writeFile(folder / "data.iso", cooked);
+    writeText(folder / "disc.cue",
+              "FILE \"data.iso\" BINARY\n TRACK 01 MODE1/2048\n  INDEX 01 00:00:00\n");
+    Module module((folder / "disc.cue").string());
+    EXPECT_EQ(tocEntries(module.exec(readToc(false), 804)).back().address, 20u);
+    const Reply raw = module.exec(readCd(5, 2, 0xF8), 2 * kFrame);
+    ASSERT_TRUE(raw.good());
+    for (int s = 0; s < 2; ++s) {
+        const uint8_t* sector = &raw.data[s * kFrame];
+        EXPECT_EQ(sector[1], 0xFF);
+        EXPECT_EQ(sector[14], 5 + s) << "BCD frame of LBA 5 + 150";
+        EXPECT_EQ(sector[15], 1) << "mode 1";
+        EXPECT_TRUE(std::equal(sector + 16, sector + 16 + 2048, cooked.begin() + (5 + s) * 2048));
+        EXPECT_FALSE(std::all_of(sector + 2064, sector + 2068, [](uint8_t b) { return b == 0; }))
+            << "an EDC is present";
+    }
+    const Reply user = module.exec({0x28, 0, 0, 0, 0, 5, 0, 0, 2, 0}, 2 * 2048);
+    ASSERT_TRUE(user.good()) << "READ(10) with 2048-byte blocks reads data tracks";
+    EXPECT_TRUE(std::equal(user.data.begin(), user.data.end(), cooked.begin() + 5 * 2048));
+}
+
 TEST(WavFolders, EachFileIsATrackAndPartialFramesArePadded) {
     TempFolder folder;
     const auto first = randomBytes(100 * kFrame + 4, 6);
