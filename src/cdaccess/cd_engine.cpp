@@ -218,7 +218,7 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
             return 4;
         }
     }
-    if (command.data != nullptr && (command.flags & SRB_DIR_OUT) == 0) {
+    if (!pending->buffer.empty() && (command.flags & SRB_DIR_OUT) == 0) {
         std::memcpy(command.data, pending->buffer.data(), pending->buffer.size());
     }
     if (status != SS_COMP) {

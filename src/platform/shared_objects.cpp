@@ -21,7 +21,7 @@ namespace tonalda {
 
 namespace {
 
-constexpr mode_t kObjectMode = 0600;
+constexpr mode_t kObjectMode = 0666;
 
 // Opens (creating when missing) a shared-memory object of at least `size` bytes and maps it.
 // `exclusiveCreated` tells whether this call created the object.
@@ -30,6 +30,9 @@ void* mapNamedObject(const std::string& posixName, std::size_t size, bool& exclu
     int fd = shm_open(posixName.c_str(), O_RDWR | O_CREAT | O_EXCL, kObjectMode);
     if (fd >= 0) {
         exclusiveCreated = true;
+        // Every user's copy of the program shares the objects (the umask would narrow them):
+        // a drive is one per machine, and an object left by one user must not lock out another.
+        fchmod(fd, kObjectMode);
     } else if (errno == EEXIST) {
         fd = shm_open(posixName.c_str(), O_RDWR, kObjectMode);
     }

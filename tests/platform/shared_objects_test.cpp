@@ -1,6 +1,7 @@
 #include "platform/shared_objects.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,7 +55,9 @@ TEST_F(SharedObjectsTest, NamesCarryThePrefix) {
 }
 
 TEST_F(SharedObjectsTest, FirstOpenerCreatesZeroedBlockLaterOnesShareIt) {
+    const mode_t oldMask = umask(077);
     auto first = SharedMemoryBlock::openOrCreate("block", 1804);
+    umask(oldMask);
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->created());
     const auto* bytes = static_cast<const unsigned char*>(first->data());
@@ -62,6 +65,10 @@ TEST_F(SharedObjectsTest, FirstOpenerCreatesZeroedBlockLaterOnesShareIt) {
         ASSERT_EQ(bytes[i], 0) << "at " << i;
     }
     std::memcpy(first->data(), "shared", 7);
+    // Open to every user's copy of the program whatever the umask.
+    struct stat info {};
+    ASSERT_EQ(stat(("/dev/shm/" + prefix_ + "block").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u);
 
     // Another process sees the same bytes and does not count as the creator.
     const pid_t child = inChild([] {
