@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+
+#include "cdaccess/cd_engine.h"
 
 namespace tonalda {
 namespace {
@@ -54,6 +57,31 @@ std::uint32_t computePlayerKeyFromToc(const DiscToc& toc) {
         if (!toc.tracks[k].isData())
             key += toc.tracks[k].lba();
     return key;
+}
+
+int computeDiscIdentity(CdEngine& engine, int handle, DiscIdentity& identity) {
+    DiscToc toc;
+    std::memset(&toc, 0, sizeof toc);
+    const int status = engine.withSession(handle, [&](DriveSession& session) {
+        const std::uint32_t previousMode = session.msfAddressing;
+        engine.setCdOption(handle, kCdOptionMsf, 1);
+        const int read = engine.readTOC(handle, toc);
+        engine.setCdOption(handle, kCdOptionMsf, previousMode);
+        return read;
+    });
+    if (status != 1)
+        return 4;
+    identity = computeDiscIdentityFromToc(toc);
+    return 1;
+}
+
+std::uint32_t computePlayerKey(CdEngine& engine, int handle) {
+    DiscToc toc;
+    std::memset(&toc, 0, sizeof toc);
+    engine.setCdOption(handle, kCdOptionMsf, 1);
+    if (engine.readTOC(handle, toc) != 1)
+        std::memset(&toc, 0, sizeof toc);  // whatever a failed read left behind counts as nothing
+    return computePlayerKeyFromToc(toc);
 }
 
 std::string playerKeyText(std::uint32_t playerKey) {

@@ -10,6 +10,8 @@
 
 namespace tonalda {
 
+class CdEngine;
+
 constexpr int kMaxDiscTracks = 99;
 
 struct DiscIdentity {
@@ -34,6 +36,19 @@ DiscIdentity computeDiscIdentityFromToc(const DiscToc& msfToc);
 // not count.
 // Thread: any.
 std::uint32_t computePlayerKeyFromToc(const DiscToc& msfToc);
+
+// The disc identity of the disc in an open drive session, read in MSF form under the session
+// lock; the session's address mode is put back before the lock is released. Returns 1, or 4 with
+// the engine's last error set: -7 for a handle that is not an open session, -11 when the lock is
+// not obtained within 10 seconds, or the error of the failed table-of-contents read (a table that
+// could not be read gives no identity).
+// Thread: any (the CDDB lookup thread while the user interface uses the same session).
+int computeDiscIdentity(CdEngine& engine, int handle, DiscIdentity& identity);
+
+// The player key of the disc in an open drive session. Leaves the session in MSF mode. A table
+// that cannot be read counts as all zeros and gives the key 0.
+// Thread: the user interface thread.
+std::uint32_t computePlayerKey(CdEngine& engine, int handle);
 
 // The player key as it names files and sections: upper-case hexadecimal without leading zeros.
 std::string playerKeyText(std::uint32_t playerKey);

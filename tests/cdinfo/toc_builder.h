@@ -1,5 +1,5 @@
 #pragma once
-// Builds READ TOC replies in MSF form for tests.
+// Builds READ TOC replies in MSF and LBA form for tests.
 
 #include <cstdint>
 #include <cstring>
@@ -29,9 +29,16 @@ inline void setMsf(TocTrackDescriptor& descriptor, int minute, int second, int f
     descriptor.address[3] = static_cast<std::uint8_t>(frame);
 }
 
-// A table in MSF form whose tracks are numbered from firstTrack on.
-inline DiscToc makeMsfToc(int firstTrack, const std::vector<TocTrack>& tracks,
-                          std::uint32_t leadOutLba) {
+inline void setLba(TocTrackDescriptor& descriptor, std::uint32_t lba) {
+    descriptor.address[0] = static_cast<std::uint8_t>(lba >> 24);
+    descriptor.address[1] = static_cast<std::uint8_t>(lba >> 16);
+    descriptor.address[2] = static_cast<std::uint8_t>(lba >> 8);
+    descriptor.address[3] = static_cast<std::uint8_t>(lba);
+}
+
+// A table whose tracks are numbered from firstTrack on, addresses in MSF or LBA form.
+inline DiscToc makeToc(int firstTrack, const std::vector<TocTrack>& tracks,
+                       std::uint32_t leadOutLba, bool msf) {
     DiscToc toc;
     std::memset(&toc, 0, sizeof toc);
     const std::size_t length = 2 + (tracks.size() + 1) * sizeof(TocTrackDescriptor);
@@ -42,13 +49,23 @@ inline DiscToc makeMsfToc(int firstTrack, const std::vector<TocTrack>& tracks,
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         toc.tracks[k].adrControl = tracks[k].data ? 0x14 : 0x10;
         toc.tracks[k].trackNumber = static_cast<std::uint8_t>(firstTrack + static_cast<int>(k));
-        setMsf(toc.tracks[k], tracks[k].lba);
+        msf ? setMsf(toc.tracks[k], tracks[k].lba) : setLba(toc.tracks[k], tracks[k].lba);
     }
     TocTrackDescriptor& leadOut = toc.tracks[tracks.size()];
     leadOut.adrControl = 0x10;
     leadOut.trackNumber = kLeadOutTrack;
-    setMsf(leadOut, leadOutLba);
+    msf ? setMsf(leadOut, leadOutLba) : setLba(leadOut, leadOutLba);
     return toc;
+}
+
+inline DiscToc makeMsfToc(int firstTrack, const std::vector<TocTrack>& tracks,
+                          std::uint32_t leadOutLba) {
+    return makeToc(firstTrack, tracks, leadOutLba, true);
+}
+
+inline DiscToc makeLbaToc(int firstTrack, const std::vector<TocTrack>& tracks,
+                          std::uint32_t leadOutLba) {
+    return makeToc(firstTrack, tracks, leadOutLba, false);
 }
 
 }  // namespace tonalda::test
