@@ -204,13 +204,13 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
         if (pending->event.wait(kRequestTimeout)) {
             status = srb.SRB_Status;
         } else {
-            // Too late: the request fails. A transport that can abort it lets go of it now;
-            // otherwise it keeps its record and buffer until it completes.
+            // Too late: the request fails. A transport that can abort it ends it now (its event
+            // is then set); otherwise it keeps its record and buffer until it completes.
             SRB_Abort abort{};
             abort.SRB_Cmd = SC_ABORT_SRB;
             abort.SRB_HaId = address.adapter;
             abort.SRB_ToAbort = &srb;
-            if (sendScsiRequest(&abort) != SS_COMP) {
+            if (sendScsiRequest(&abort) != SS_COMP || !pending->event.isSet()) {
                 std::lock_guard lock(abandonedMutex_);
                 abandoned_.push_back(std::move(pending));
             }
