@@ -232,6 +232,7 @@ BE_ERR configure(lame_t flags, const BE_CONFIG& config) {
         lame_set_out_samplerate(flags, static_cast<int>(config.dwReSampleRate));
     if (config.nMode == BE_MP3_MODE_MONO)
         lame_set_mode(flags, MONO);
+    lame_set_emphasis(flags, static_cast<int>(config.dwEmphasis));
     lame_set_strict_ISO(flags, config.bStrictIso ? 1 : 0);
     lame_set_copyright(flags, config.bCopyright ? 1 : 0);
     lame_set_original(flags, config.bOriginal ? 1 : 0);

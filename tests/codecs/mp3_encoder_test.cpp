@@ -212,6 +212,35 @@ TEST_F(Mp3EncoderTest, CbrFileHasTheConfiguredStreamAndAnInfoTag) {
         EXPECT_GE(progress[i].wParam, progress[i - 1].wParam);
 }
 
+// The frame header bits of the first audio frame: CRC protection, private, copyright, original.
+struct HeaderBits {
+    bool crc, privateBit, copyright, original;
+    bool operator==(const HeaderBits&) const = default;
+};
+
+HeaderBits firstFrameBits(const fs::path& file) {
+    const std::string bytes = readFile(file);
+    EXPECT_GE(bytes.size(), 4u);
+    const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    EXPECT_EQ(byte(0), 0xFF);
+    return {(byte(1) & 0x01) == 0, (byte(2) & 0x01) != 0, (byte(3) & 0x08) != 0,
+            (byte(3) & 0x04) != 0};
+}
+
+TEST_F(Mp3EncoderTest, HeaderBitsReachTheFrames) {
+    useCbr(scratch, 11, 0);
+    writeToneWav(scratch / "in.wav", 10000);
+    Mp3Encoder encoder(scratch.registry(), prompter);
+    scratch.setValues("MP3", {{"Copyright", 1}, {"CRC", 1}, {"Original", 0}, {"Private", 1}});
+    encoder.loadEncoder();
+    EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "a.wav").string(), &sink));
+    EXPECT_EQ(firstFrameBits(scratch / "a.mp3"), (HeaderBits{true, true, true, false}));
+    scratch.setValues("MP3", {{"Copyright", 0}, {"CRC", 0}, {"Original", 1}, {"Private", 0}});
+    encoder.loadEncoder();
+    EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "b.wav").string(), &sink));
+    EXPECT_EQ(firstFrameBits(scratch / "b.mp3"), (HeaderBits{false, false, false, true}));
+}
+
 TEST_F(Mp3EncoderTest, VbrHeaderSwitchDecidesTheXingFrame) {
     useCbr(scratch, 9, 0);
     Mp3Encoder encoder(scratch.registry(), prompter);
