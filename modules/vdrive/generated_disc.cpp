@@ -237,6 +237,7 @@ void GeneratedDisc::renderAudio(size_t track, int64_t firstSample, int16_t* out)
         const int64_t inChord = (note % Voicing::kNotesPerChord) * v.noteSamples + inNote;
         const uint32_t arpStep = chord.arpeggio[note % Voicing::kNotesPerChord];
         const bool arpLeft = (note & 1) == 0;
+        uint64_t noise = mix64(v.noiseKey ^ (static_cast<uint64_t>(index) >> 2));
         for (int k = 0; k < run; ++k) {
             const int64_t i = index + k;
             const auto u = static_cast<uint64_t>(i);
@@ -257,14 +258,18 @@ void GeneratedDisc::renderAudio(size_t track, int64_t firstSample, int16_t* out)
             } else if (i > v.totalSamples - v.fadeSamples) {
                 gain = static_cast<float>(v.totalSamples - i) / static_cast<float>(v.fadeSamples);
             }
-            const uint64_t noise = mix64(v.noiseKey ^ u);
+            // One hash gives the noise of four sample pairs.
+            if ((u & 3) == 0) {
+                noise = mix64(v.noiseKey ^ (u >> 2));
+            }
+            const uint32_t pairNoise = static_cast<uint32_t>(noise >> (16 * (u & 3)));
             const float left = (bass + pad + (arpLeft ? arp : 0.6f * arp)) * gain;
             const float right = (bass + pad + (arpLeft ? 0.6f * arp : arp)) * gain;
             // About -60 dB of noise keeps every sample's low bits unpredictable.
-            out[2 * (s + k)] = static_cast<int16_t>(std::lrint(left * 32767.0f) +
-                                                    static_cast<int>(noise & 63) - 32);
-            out[2 * (s + k) + 1] = static_cast<int16_t>(std::lrint(right * 32767.0f) +
-                                                        static_cast<int>((noise >> 8) & 63) - 32);
+            out[2 * (s + k)] = static_cast<int16_t>(static_cast<int>(left * 32767.0f) +
+                                                    static_cast<int>(pairNoise & 63) - 32);
+            out[2 * (s + k) + 1] = static_cast<int16_t>(
+                static_cast<int>(right * 32767.0f) + static_cast<int>((pairNoise >> 8) & 63) - 32);
         }
         s += run;
     }

@@ -109,13 +109,6 @@ struct VirtualDrive::Request {
     }
 };
 
-// How each sector of a read is delivered.
-struct VirtualDrive::SectorFormat {
-    enum class Kind { Raw, UserData, ReadCd } kind = Kind::Raw;
-    uint8_t flags = 0x10;  // READ CD byte 9: sync, header codes, user data, EDC/ECC, C2
-    int expectedType = 0;  // READ CD byte 1 bits 2..4
-};
-
 VirtualDrive::VirtualDrive(DriveConfig config, std::unique_ptr<Disc> disc)
     : config_(std::move(config)), disc_(std::move(disc)) {
     mediumPresent_ = disc_ && !config_.noDisc;
@@ -435,52 +428,41 @@ CommandResult VirtualDrive::readCd(Request& r) {
     if (r.cdbLength < 12) {
         return checkCondition(kInvalidCdbField);
     }
-    SectorFormat format;
-    format.kind = SectorFormat::Kind::ReadCd;
-    format.expectedType = (r.cdb[1] >> 2) & 0x07;
-    format.flags = r.cdb[9];
-    if (format.expectedType > 5 || (r.cdb[10] & 0x07) != 0 || (format.flags & 0x06) == 0x06 ||
-        (format.flags & 0x01)) {
-        return checkCondition(kInvalidCdbField);  // no sub-channel data, no reserved bits
-    }
-    // Sync and user data without the header between them cannot be delivered.
-    if ((format.flags & 0x80) && !(format.flags & 0x60) && (format.flags & 0x18)) {
+    const int expectedType = (r.cdb[1] >> 2) & 0x07;
+    // No sub-channel data: the discs have no R-W sub-channels to give.
+    if (!SectorSelection::readCdFieldsValid(expectedType, r.cdb[9]) || (r.cdb[10] & 0x07) != 0) {
         return checkCondition(kInvalidCdbField);
     }
-    return readSectors(r, static_cast<int32_t>(be32(r.cdb + 2)), be24(r.cdb + 6), format);
+    return readSectors(r, static_cast<int32_t>(be32(r.cdb + 2)), be24(r.cdb + 6),
+                       SectorSelection::readCd(expectedType, r.cdb[9]));
 }
 
 CommandResult VirtualDrive::read10(Request& r) {
     if (r.cdbLength < 10) {
         return checkCondition(kInvalidCdbField);
     }
-    SectorFormat format;
-    format.kind =
-        blockLength_ == kFrameBytes ? SectorFormat::Kind::Raw : SectorFormat::Kind::UserData;
-    return readSectors(r, static_cast<int32_t>(be32(r.cdb + 2)), be16(r.cdb + 7), format);
+    return readSectors(
+        r, static_cast<int32_t>(be32(r.cdb + 2)), be16(r.cdb + 7),
+        blockLength_ == kFrameBytes ? SectorSelection::raw() : SectorSelection::userData());
 }
 
 CommandResult VirtualDrive::vendorRead(Request& r, int64_t count, int subcode) {
     if (subcode != 0) {
         return checkCondition(kInvalidCdbField);
     }
-    SectorFormat format;
-    format.kind = SectorFormat::Kind::Raw;
-    return readSectors(r, static_cast<int32_t>(be32(r.cdb + 2)), count, format);
+    return readSectors(r, static_cast<int32_t>(be32(r.cdb + 2)), count, SectorSelection::raw());
 }
 
 CommandResult VirtualDrive::readSectors(Request& r, int64_t lba, int64_t count,
-                                        const SectorFormat& format) {
+                                        const SectorSelection& selection) {
     if (lba < 0 || lba + count > disc_->leadOut() || (count > 0 && lba >= disc_->leadOut())) {
         return checkCondition(kLbaOutOfRange);
     }
     if (count == 0) {
         return {};
     }
-    // Bytes per sector, and whether every sector is audio (the only ones that jitter).
-    const int c2Bytes = (format.flags & 0x06) == 0x02   ? 294
-                        : (format.flags & 0x06) == 0x04 ? 296
-                                                        : 0;
+    // The size of the reply, track by track, and whether every sector is audio (only audio
+    // reads jitter).
     uint64_t total = 0;
     bool allAudio = true;
     const auto& tracks = disc_->tracks();
@@ -491,32 +473,11 @@ CommandResult VirtualDrive::readSectors(Request& r, int64_t lba, int64_t count,
         if (overlap <= 0) {
             continue;
         }
-        const SectorKind kind = tracks[i].kind;
-        allAudio = allAudio && kind == SectorKind::Audio;
-        uint32_t bytes = kFrameBytes;
-        if (format.kind == SectorFormat::Kind::UserData) {
-            if (kind != SectorKind::Mode1) {
-                return checkCondition(kIllegalMode);
-            }
-            bytes = kCookedBytes;
-        } else if (format.kind == SectorFormat::Kind::ReadCd) {
-            const int t = format.expectedType;
-            if ((t == 1 && kind != SectorKind::Audio) || (t == 2 && kind != SectorKind::Mode1) ||
-                (t >= 3 && kind != SectorKind::Mode2) || t >= 4) {
-                return checkCondition(kIllegalMode);
-            }
-            const uint8_t f = format.flags;
-            if (kind == SectorKind::Audio) {
-                bytes = (f & 0xF8) ? kFrameBytes : 0;
-            } else {
-                const int headers = (f >> 5) & 0x03;
-                bytes = ((f & 0x80) ? 12 : 0) + (headers == 1 || headers == 3 ? 4 : 0) +
-                        ((f & 0x10) ? (kind == SectorKind::Mode1 ? kCookedBytes : 2336) : 0) +
-                        ((f & 0x08) && kind == SectorKind::Mode1 ? 288 : 0);
-            }
-            bytes += c2Bytes;
+        if (!selection.accepts(tracks[i].kind)) {
+            return checkCondition(kIllegalMode);
         }
-        total += static_cast<uint64_t>(overlap) * bytes;
+        allAudio = allAudio && tracks[i].kind == SectorKind::Audio;
+        total += static_cast<uint64_t>(overlap) * selection.bytesFor(tracks[i].kind);
     }
     for (auto& failure : config_.failures) {
         if (failure.times != 0 && failure.first < lba + count && failure.last >= lba) {
@@ -533,10 +494,8 @@ CommandResult VirtualDrive::readSectors(Request& r, int64_t lba, int64_t count,
         return overrun;
     }
     throttle(count);
-    lastShift_ = nextJitter();
-    const bool plainAudio = allAudio && c2Bytes == 0 &&
-                            (format.kind != SectorFormat::Kind::ReadCd || (format.flags & 0xF8));
-    if (plainAudio) {
+    if (allAudio && selection.plainAudioFrames()) {
+        lastShift_ = nextJitter();
         readStream(lba * kFrameBytes + lastShift_, total, r.data);
     } else {
         lastShift_ = 0;
@@ -544,40 +503,7 @@ CommandResult VirtualDrive::readSectors(Request& r, int64_t lba, int64_t count,
         uint8_t* out = r.data;
         for (int64_t s = lba; s < lba + count; ++s) {
             disc_->readSector(static_cast<int32_t>(s), sector);
-            const SectorKind kind = disc_->trackAt(static_cast<int32_t>(s)).kind;
-            auto emit = [&out](const uint8_t* from, size_t size) {
-                std::memcpy(out, from, size);
-                out += size;
-            };
-            if (format.kind == SectorFormat::Kind::Raw) {
-                emit(sector, kFrameBytes);
-            } else if (format.kind == SectorFormat::Kind::UserData) {
-                emit(sector + 16, kCookedBytes);
-            } else {
-                const uint8_t f = format.flags;
-                if (kind == SectorKind::Audio) {
-                    if (f & 0xF8) {
-                        emit(sector, kFrameBytes);
-                    }
-                } else {
-                    const int headers = (f >> 5) & 0x03;
-                    if (f & 0x80) {
-                        emit(sector, 12);
-                    }
-                    if (headers == 1 || headers == 3) {
-                        emit(sector + 12, 4);
-                    }
-                    if (f & 0x10) {
-                        emit(sector + 16, kind == SectorKind::Mode1 ? kCookedBytes : 2336);
-                    }
-                    if ((f & 0x08) && kind == SectorKind::Mode1) {
-                        emit(sector + 2064, 288);
-                    }
-                }
-                // No sector of a virtual disc has C2 errors.
-                std::memset(out, 0, c2Bytes);
-                out += c2Bytes;
-            }
+            out = selection.copy(sector, disc_->trackAt(static_cast<int32_t>(s)).kind, out);
         }
     }
     lastPosition_ = static_cast<int32_t>(lba + count - 1);

@@ -11,6 +11,7 @@
 #include "audio_output.h"
 #include "disc.h"
 #include "drive_config.h"
+#include "sector_selection.h"
 
 namespace tonalda::vdrive {
 
@@ -59,8 +60,8 @@ class VirtualDrive {
     CommandResult startStop(Request& r);
     CommandResult setSpeed(Request& r);
 
-    struct SectorFormat;
-    CommandResult readSectors(Request& r, int64_t lba, int64_t count, const SectorFormat& format);
+    CommandResult readSectors(Request& r, int64_t lba, int64_t count,
+                              const SectorSelection& selection);
     void readStream(int64_t byteOffset, size_t size, uint8_t* out) const;
     void throttle(int64_t frames);
     int nextJitter();
