@@ -125,15 +125,8 @@ TEST_F(CddbClientTest, WorkedExampleQueryGoesOutExactlyAndFindsTheMatch) {
 
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].raw,
-              "GET /~cddb/cddb.cgi?cmd=cddb+lscat&hello=me+example.org+Marrowby+v1.01&proto=5 "
-              "HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Cordane090\r\n\r\n");
-    const std::string body =
-        "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01&proto=5";
-    EXPECT_EQ(requests[1].raw,
-              "POST /~cddb/cddb.cgi HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-              "User-Agent: Cordane090\r\nContent-Length: " +
-                  std::to_string(body.size() + 2) + "\r\n\r\n" + body + "\r\n");
+    EXPECT_EQ(requests[0].raw, testing::kExampleLscatRequest);
+    EXPECT_EQ(requests[1].raw, testing::exampleQueryRequest(5));
 }
 
 TEST_F(CddbClientTest, TheTestServerAnswersAsTheProxyForAbsoluteUrls) {

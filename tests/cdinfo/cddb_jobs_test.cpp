@@ -168,9 +168,7 @@ TEST_F(CddbJobsTest, LookupThroughTheHostOverrideFillsDiscInfoAndRows) {
     // the initial port and failed, so the query asks for level 4.
     auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].body,
-              "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01"
-              "&proto=4\r\n");
+    EXPECT_EQ(requests[0].raw, testing::exampleQueryRequest(4));
     EXPECT_EQ(requests[1].command(), "cddb read rock 0c016602");
 
     // The next lookup verifies level 5 with this job's options and sends the worked example.
@@ -179,15 +177,8 @@ TEST_F(CddbJobsTest, LookupThroughTheHostOverrideFillsDiscInfoAndRows) {
     EXPECT_EQ(runCddbLookup(again, settings_), LookupOutcome::Success);
     requests = server_.requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].raw,
-              "GET /~cddb/cddb.cgi?cmd=cddb+lscat&hello=me+example.org+Marrowby+v1.01&proto=5 "
-              "HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Cordane090\r\n\r\n");
-    const std::string body =
-        "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01&proto=5";
-    EXPECT_EQ(requests[1].raw,
-              "POST /~cddb/cddb.cgi HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-              "User-Agent: Cordane090\r\nContent-Length: " +
-                  std::to_string(body.size() + 2) + "\r\n\r\n" + body + "\r\n");
+    EXPECT_EQ(requests[0].raw, testing::kExampleLscatRequest);
+    EXPECT_EQ(requests[1].raw, testing::exampleQueryRequest(5));
 
     // Later lookups in the run need no lscat.
     server_.clearRequests();

@@ -80,4 +80,18 @@ class CddbFixtures {
     std::string submitOverride_;
 };
 
+// The requests of the worked-example disc (tracks at 00:02:00 and 03:10:20, lead-out 06:00:00)
+// as they go on the wire, for e-mail me@example.org and the client text "Marrowby v1.01".
+inline const std::string kExampleLscatRequest =
+    "GET /~cddb/cddb.cgi?cmd=cddb+lscat&hello=me+example.org+Marrowby+v1.01&proto=5 "
+    "HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Cordane090\r\n\r\n";
+inline std::string exampleQueryRequest(int level) {
+    const std::string body =
+        "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01&proto=" +
+        std::to_string(level);
+    return "POST /~cddb/cddb.cgi HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+           "User-Agent: Cordane090\r\nContent-Length: " +
+           std::to_string(body.size() + 2) + "\r\n\r\n" + body + "\r\n";
+}
+
 }  // namespace tonalda::testing
