@@ -110,13 +110,12 @@ struct VirtualDrive::Request {
 };
 
 VirtualDrive::VirtualDrive(DriveConfig config, std::unique_ptr<Disc> disc)
-    : config_(std::move(config)), disc_(std::move(disc)) {
+    : config_(std::move(config)),
+      disc_(std::move(disc)),
+      play_(config_.audioOutput && disc_ ? std::make_unique<AudioOutput>(*disc_) : nullptr) {
     mediumPresent_ = disc_ && !config_.noDisc;
     speedLimit_ = config_.speed;
     jitterState_ = config_.seed;
-    if (config_.audioOutput && disc_) {
-        audio_ = std::make_unique<AudioOutput>(*disc_);
-    }
 }
 
 VirtualDrive::~VirtualDrive() = default;
@@ -149,7 +148,7 @@ CommandResult VirtualDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_
         }
         if (unitAttention_ && opcode != 0x12 && opcode != 0x03) {
             unitAttention_ = false;
-            stopPlay();
+            play_.stop();
             result = checkCondition(kMediumChanged);
         } else {
             try {
@@ -209,7 +208,7 @@ CommandResult VirtualDrive::dispatch(Request& r) {
         case 0x4B:
             return pauseResume(r);
         case 0x4E:  // STOP PLAY/SCAN
-            stopPlay();
+            play_.stop();
             return {};
         case 0xBB:
             return setSpeed(r);
@@ -307,23 +306,9 @@ CommandResult VirtualDrive::readSubChannel(Request& r) {
     const bool msf = r.cdb[1] & 0x02;
     const bool subQ = r.cdb[2] & 0x40;
     const int format = r.cdb[3];
-    const int32_t position = playPosition();
+    const int32_t position = headPosition();
     uint8_t reply[24] = {};
-    switch (playState_) {
-        case PlayState::Playing:
-            reply[1] = 0x11;
-            break;
-        case PlayState::Paused:
-            reply[1] = 0x12;
-            break;
-        case PlayState::Completed:
-            reply[1] = 0x13;  // reported once, then no status
-            playState_ = PlayState::Idle;
-            break;
-        case PlayState::Idle:
-            reply[1] = 0x15;
-            break;
-    }
+    reply[1] = static_cast<uint8_t>(play_.takeStatus());
     size_t size = 4;
     if (subQ) {
         const TrackInfo& track = disc_->trackAt(std::min(position, disc_->leadOut() - 1));
@@ -577,37 +562,18 @@ CommandResult VirtualDrive::setSpeed(Request& r) {
     return {};
 }
 
-int32_t VirtualDrive::playPosition() {
-    if (playState_ == PlayState::Playing) {
-        const auto elapsed = std::chrono::steady_clock::now() - playClock_;
-        const auto frames = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() *
-                            kFramesPerSecond / 1000000;
-        lastPosition_ = static_cast<int32_t>(std::min<int64_t>(playFrom_ + frames, playEnd_));
-        if (lastPosition_ >= playEnd_) {
-            // The end address itself is not played. The sound stream, a little behind the
-            // clock, plays out on its own.
-            lastPosition_ = playEnd_ - 1;
-            playState_ = PlayState::Completed;
-        }
+int32_t VirtualDrive::headPosition() {
+    if (const auto playing = play_.position()) {
+        lastPosition_ = *playing;
     }
     return lastPosition_;
-}
-
-void VirtualDrive::stopPlay() {
-    if (playState_ == PlayState::Playing || playState_ == PlayState::Paused) {
-        playPosition();
-        playState_ = PlayState::Idle;
-    }
-    if (audio_) {
-        audio_->stop();
-    }
 }
 
 CommandResult VirtualDrive::playAudioMsf(Request& r) {
     const uint8_t* c = r.cdb;
     int32_t start = 0;
     if (c[3] == 0xFF && c[4] == 0xFF && c[5] == 0xFF) {
-        start = playPosition();  // from the current position
+        start = headPosition();  // from the current position
     } else {
         if (c[4] >= 60 || c[5] >= kFramesPerSecond || c[7] >= 60 || c[8] >= kFramesPerSecond) {
             return checkCondition(kInvalidCdbField);
@@ -621,42 +587,27 @@ CommandResult VirtualDrive::playAudioMsf(Request& r) {
     if (start < 0 || end > disc_->leadOut()) {
         return checkCondition(kLbaOutOfRange);
     }
-    stopPlay();
+    headPosition();
+    play_.stop();
     if (start == end) {
         return {};
     }
     if (disc_->trackAt(start).isData()) {
         return checkCondition(kIllegalMode);
     }
-    playFrom_ = start;
-    playEnd_ = end;
-    lastPosition_ = start;
-    playClock_ = std::chrono::steady_clock::now();
-    playState_ = PlayState::Playing;
-    if (audio_) {
-        audio_->play(start, end);
-    }
+    play_.start(start, end);
     return {};
 }
 
 CommandResult VirtualDrive::pauseResume(Request& r) {
-    const bool resume = r.cdb[8] & 0x01;
-    playPosition();
-    if (playState_ != PlayState::Playing && playState_ != PlayState::Paused) {
+    if (!play_.active()) {
         return checkCondition(kSequenceError);
     }
-    if (resume && playState_ == PlayState::Paused) {
-        playFrom_ = lastPosition_;
-        playClock_ = std::chrono::steady_clock::now();
-        playState_ = PlayState::Playing;
-        if (audio_) {
-            audio_->play(playFrom_, playEnd_);
-        }
-    } else if (!resume && playState_ == PlayState::Playing) {
-        playState_ = PlayState::Paused;
-        if (audio_) {
-            audio_->stop();
-        }
+    headPosition();
+    if (r.cdb[8] & 0x01) {
+        play_.resume();
+    } else {
+        play_.pause();
     }
     return {};
 }
@@ -665,7 +616,8 @@ CommandResult VirtualDrive::startStop(Request& r) {
     const bool start = r.cdb[4] & 0x01;
     const bool loadEject = r.cdb[4] & 0x02;
     if (!start) {
-        stopPlay();
+        headPosition();
+        play_.stop();
     }
     if (loadEject && !start) {
         mediumPresent_ = false;

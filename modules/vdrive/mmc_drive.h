@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "audio_output.h"
+#include "audio_play.h"
 #include "disc.h"
 #include "drive_config.h"
 #include "sector_selection.h"
@@ -42,7 +42,6 @@ class VirtualDrive {
     int lastJitterShift() const;
 
   private:
-    enum class PlayState { Idle, Playing, Paused, Completed };
     struct Request;
 
     CommandResult dispatch(Request& r);
@@ -66,9 +65,8 @@ class VirtualDrive {
     void throttle(int64_t frames);
     int nextJitter();
 
-    // The play position, updating the state when the end is reached. Caller holds mutex_.
-    int32_t playPosition();
-    void stopPlay();
+    // The position of the head: where a play stands, or the last sector read.
+    int32_t headPosition();
 
     DriveConfig config_;
     std::unique_ptr<Disc> disc_;
@@ -82,12 +80,8 @@ class VirtualDrive {
     int lastShift_ = 0;
     std::array<uint8_t, 18> lastSense_{};
 
-    PlayState playState_ = PlayState::Idle;
-    int32_t playFrom_ = 0;  // position when playing (re)started
-    int32_t playEnd_ = 0;
     int32_t lastPosition_ = 0;
-    std::chrono::steady_clock::time_point playClock_{};
-    std::unique_ptr<AudioOutput> audio_;
+    AudioPlay play_;
 
     mutable std::mutex mutex_;
 };
