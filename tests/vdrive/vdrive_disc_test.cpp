@@ -125,15 +125,17 @@ TEST_F(CueDisc, ReadCdReturnsTheImageBytes) {
                                {1440, 30},
                                {1640, 11},
                                {1000, 255}}) {
-        for (uint8_t selection : {0x10, 0xF8}) {
-            const Reply reply = module.exec(readCd(lba, frames, selection), frames * kFrame);
+        // User data; sync, headers and user data; and all of it with EDC/ECC.
+        for (auto [selection, dataBytes] :
+             {std::pair{0x10, 2048u}, {0xF0, 2064u}, {0xF8, kFrame}}) {
+            const Reply reply =
+                module.exec(readCd(lba, frames, static_cast<uint8_t>(selection)), frames * kFrame);
             ASSERT_TRUE(reply.good()) << lba;
-            // Audio frames are the image bytes whatever the selection; the data track's user data
-            // alone is 2048 bytes per sector, so compare whole frames only with 0xF8.
-            const int dataSectors =
+            // Audio frames are the whole image frame whatever the selection; data sectors give
+            // the selected fields.
+            const uint32_t dataSectors =
                 std::max(0, std::min(1450, lba + static_cast<int>(frames)) - std::max(1150, lba));
-            EXPECT_EQ(reply.transferred(),
-                      frames * kFrame - (selection == 0x10 ? dataSectors * (kFrame - 2048) : 0));
+            EXPECT_EQ(reply.transferred(), frames * kFrame - dataSectors * (kFrame - dataBytes));
             if (dataSectors == 0 || selection == 0xF8) {
                 EXPECT_TRUE(reply.data == slice(disc, lba * kFrame, frames * kFrame))
                     << "frames " << lba << "+" << frames << " selection " << int(selection);
