@@ -1,6 +1,7 @@
 // The engine through the ASPI transport: the virtual drive module and small modules that
 // misbehave the way real ones do.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -377,7 +378,17 @@ TEST_F(VirtualDriveTest, LateCompletionNeverWritesIntoTheCallersBuffer) {
     EXPECT_EQ(engine->executeScsi({0, 0, 0}, command), 4);
     EXPECT_EQ(engine->getLastCdError(), kCdErrRequestFailed);
     EXPECT_EQ(engine->getLastScsiStatus(), SS_PENDING);
-    std::this_thread::sleep_for(1500ms);  // the module completes 4500 ms after the request
+    // Wait until the module has really completed the request (4500 ms after it was sent).
+    void* module = dlopen(testModule("slow_completion").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    auto completions = reinterpret_cast<int (*)()>(dlsym(module, "SlowCompletionsDone"));
+    ASSERT_NE(completions, nullptr);
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    while (completions() == 0 && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(completions(), 1);
+    dlclose(module);
     EXPECT_EQ(std::count(data.begin(), data.end(), 0x11), 64);
 }
 

@@ -10,6 +10,13 @@
 
 #define EXPORT __attribute__((visibility("default")))
 
+static int completed;
+
+/* How many requests this module has completed so far (tests wait for the late ones). */
+EXPORT int SlowCompletionsDone(void) {
+    return __atomic_load_n(&completed, __ATOMIC_ACQUIRE);
+}
+
 static void* completeLater(void* argument) {
     SRB_ExecSCSICmd* request = (SRB_ExecSCSICmd*)argument;
     struct timespec delay = {4, 500000000};
@@ -21,6 +28,7 @@ static void* completeLater(void* argument) {
     if (request->SRB_PostProc != NULL) {
         request->SRB_PostProc->set(request->SRB_PostProc);
     }
+    __atomic_add_fetch(&completed, 1, __ATOMIC_RELEASE);
     return NULL;
 }
 
