@@ -35,13 +35,14 @@ class NativeTransport final : public ScsiTransport {
     // Finds and identifies the drives; runs once, later calls return the first count.
     // Thread: start-up.
     int discover();
+    // Thread: any, after discovery.
     const NativeDriveTable& table() const { return table_; }
 
     std::uint32_t supportInfo() override;
     std::uint8_t send(void* request) override;
     void sessionOpened(const ScsiAddress& address) override;
 
-    // Device path of a letter index: 2 (C) is /dev/sr0.
+    // Device path of a letter index: 2 (C) is /dev/sr0. Thread: any.
     static std::string devicePath(int letterIndex);
 
   private:
