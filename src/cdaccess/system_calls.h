@@ -10,6 +10,7 @@
 
 namespace tonalda {
 
+// Thread: any; the native transport calls them at start-up and under a drive's session lock.
 class SystemCalls {
   public:
     virtual ~SystemCalls() = default;
