@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "codecs/encoder_common.h"
 #include "codecs/mp3_settings.h"
 #include "codecs/output_name.h"
 #include "codecs/stdio_file.h"
@@ -22,7 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kModuleFile = "lame_enc.so";
-constexpr long long kWavHeaderBytes = 44;
 
 std::string withCode(const char* format, std::uint32_t code) {
     char text[128];
@@ -202,7 +202,7 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, MessageSi
     }
 
     const long long totalBytes = openFileSize(in.get());
-    std::fseek(in.get(), kWavHeaderBytes, SEEK_SET);
+    std::fseek(in.get(), kCanonicalWavHeaderBytes, SEEK_SET);
     long long bytesDone = 0;
     // A short write is reported once per file (a full disk would otherwise raise one message per
     // chunk) and the encode goes on.
@@ -234,10 +234,7 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, MessageSi
         }
         writeOut(produced);
         bytesDone += static_cast<long long>(count) * 2;
-        if (notify && totalBytes > 0)
-            notify->send(UM_ENCODE_PROGRESS,
-                         static_cast<WParam>(static_cast<double>(bytesDone) * 1000.0 /
-                                             static_cast<double>(totalBytes)));
+        sendEncodeProgress(notify, bytesDone, totalBytes);
         count = std::fread(pcm.data(), sizeof(std::int16_t), samplesPerChunk, in.get());
     }
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "codecs/encoder_common.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/stdio_file.h"
 #include "platform/cancel_flag.h"
@@ -109,10 +110,7 @@ bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, MessageSink* 
             return false;
         const std::size_t count = std::fread(block, 1, sizeof block, input);
         bytesDone += static_cast<long long>(count);
-        if (notify && totalBytes > 0)
-            notify->send(UM_ENCODE_PROGRESS,
-                         static_cast<WParam>(static_cast<double>(bytesDone) * 1000.0 /
-                                             static_cast<double>(totalBytes)));
+        sendEncodeProgress(notify, bytesDone, totalBytes);
         if (count == 0) {
             vorbis_analysis_wrote(&dsp_, 0);
         } else {

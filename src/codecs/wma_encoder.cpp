@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/encoder_common.h"
 #include "codecs/stdio_file.h"
 #include "codecs/wma_settings.h"
 #include "platform/cancel_flag.h"
@@ -27,7 +28,6 @@ constexpr std::size_t kMaxPathUnits = 2048;
 constexpr std::size_t kMaxTextUnits = 1024;
 constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057u);
 constexpr std::int32_t kInternalError = static_cast<std::int32_t>(0x8000FFFFu);
-constexpr long kWavHeaderBytes = 44;
 
 // UTF-8 to NUL-terminated UTF-16, as the writer takes its texts; false when the text is not
 // valid UTF-8 or longer than `limit` units.
@@ -210,11 +210,11 @@ void WmaEncoder::setAttributes(const WmaSettings& settings, const TagInfo& tags)
 
 bool WmaEncoder::writeWavData(std::FILE* input, MessageSink* notify) {
     const long long totalBytes = openFileSize(input);
-    if (totalBytes <= kWavHeaderBytes)
+    if (totalBytes <= kCanonicalWavHeaderBytes)
         return !cancelFlag().load();
     // The header is skipped, not encoded as audio; it counts as done for the progress.
-    std::fseek(input, kWavHeaderBytes, SEEK_SET);
-    long long bytesDone = kWavHeaderBytes;
+    std::fseek(input, kCanonicalWavHeaderBytes, SEEK_SET);
+    long long bytesDone = kCanonicalWavHeaderBytes;
     std::vector<std::uint8_t> block(kWmaChunkBytes);
     while (bytesDone < totalBytes) {
         if (cancelFlag().load())
@@ -224,10 +224,7 @@ bool WmaEncoder::writeWavData(std::FILE* input, MessageSink* notify) {
             break;  // the file shrank or cannot be read: end it with what came in
         writeSamples(block.data(), static_cast<std::uint32_t>(count));
         bytesDone += static_cast<long long>(count);
-        if (notify)
-            notify->send(UM_ENCODE_PROGRESS,
-                         static_cast<WParam>(static_cast<double>(bytesDone) * 1000.0 /
-                                             static_cast<double>(totalBytes)));
+        sendEncodeProgress(notify, bytesDone, totalBytes);
     }
     return true;
 }
