@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cdaccess/cd_engine.h"
+
 namespace tonalda {
 namespace {
 
@@ -84,6 +86,19 @@ LParam HeadlessDiscView::handle(const SentMessage& message) {
             *title = row < titles_.size() ? titles_[row] : std::string();
     }
     return 0;
+}
+
+HeadlessDiscView::IdentityReader driveIdentityReader(CdEngine& engine, int handle) {
+    return [&engine, handle]() -> std::optional<DiscIdentity> {
+        DiscIdentity identity;
+        if (computeDiscIdentity(engine, handle, identity) != 1)
+            return std::nullopt;
+        return identity;
+    };
+}
+
+HeadlessDiscView::KeyReader drivePlayerKeyReader(CdEngine& engine, int handle) {
+    return [&engine, handle] { return computePlayerKey(engine, handle); };
 }
 
 }  // namespace tonalda

@@ -59,4 +59,10 @@ class HeadlessDiscView : public DiscView {
     RecordingMessageSink sink_;
 };
 
+class CdEngine;
+
+// Readers for a HeadlessDiscView that ask an open drive session of the engine.
+HeadlessDiscView::IdentityReader driveIdentityReader(CdEngine& engine, int handle);
+HeadlessDiscView::KeyReader drivePlayerKeyReader(CdEngine& engine, int handle);
+
 }  // namespace tonalda
