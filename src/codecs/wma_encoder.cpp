@@ -42,6 +42,20 @@ const WMCHAR* units(const std::u16string& text) {
     return reinterpret_cast<const WMCHAR*>(text.c_str());
 }
 
+// The file's stereo frames become one channel, the mean of left and right, in place; returns
+// the bytes left. A partial frame at the end is dropped.
+std::size_t mixToMono(std::uint8_t* bytes, std::size_t count) {
+    const std::size_t frames = count / 4;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const auto left = static_cast<std::int16_t>(bytes[4 * i] | bytes[4 * i + 1] << 8);
+        const auto right = static_cast<std::int16_t>(bytes[4 * i + 2] | bytes[4 * i + 3] << 8);
+        const auto mean = static_cast<std::uint16_t>((left + right) / 2);
+        bytes[2 * i] = static_cast<std::uint8_t>(mean & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(mean >> 8);
+    }
+    return frames * 2;
+}
+
 }  // namespace
 
 WAVEFORMATEX wmaInputFormat(std::uint32_t sampleRate, std::uint32_t channels) {
@@ -119,6 +133,7 @@ std::int32_t WmaEncoder::openWriter(const fs::path& output, std::uint32_t bitrat
         return result;
     }
     chunkSize = kWmaChunkBytes;
+    writerChannels_ = channels;
     return result;
 }
 
@@ -222,7 +237,9 @@ bool WmaEncoder::writeWavData(std::FILE* input, MessageSink* notify) {
         const std::size_t count = std::fread(block.data(), 1, block.size(), input);
         if (count == 0)
             break;  // the file shrank or cannot be read: end it with what came in
-        writeSamples(block.data(), static_cast<std::uint32_t>(count));
+        writeSamples(block.data(), static_cast<std::uint32_t>(writerChannels_ == 1
+                                                                  ? mixToMono(block.data(), count)
+                                                                  : count));
         bytesDone += static_cast<long long>(count);
         sendEncodeProgress(notify, bytesDone, totalBytes);
     }

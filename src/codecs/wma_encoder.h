@@ -61,6 +61,8 @@ class WmaEncoder {
     void setAttributes(const WmaSettings& settings, const TagInfo& tags);
     // Feeds the PCM of an open WAV file, after its 44-byte header, in kWmaChunkBytes blocks, with
     // a progress message per block that counts the skipped header as done, so the last is 1000.
+    // The file is CD audio, two channels: for a one-channel writer each frame is mixed to the
+    // mean of left and right, so the file keeps its length instead of playing at half speed.
     // True when the whole file went in; false when cancelFlag stopped it (checked before each
     // block).
     bool writeWavData(std::FILE* input, MessageSink* notify);
@@ -73,6 +75,7 @@ class WmaEncoder {
     ModuleLibrary library_;
     WMAUDIOCREATEWRITER createWriter_ = nullptr;
     IWMAudioWriter* writer_ = nullptr;
+    std::uint32_t writerChannels_ = 0;
 };
 
 }  // namespace tonalda

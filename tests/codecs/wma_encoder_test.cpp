@@ -119,12 +119,31 @@ TEST_F(WmaEncoderTest, FileDecodesWithItsAttributes) {
     EXPECT_EQ(progress.back().wParam, 1000u);
 }
 
-TEST_F(WmaEncoderTest, MonoAtALowerRate) {
-    writeToneWav(scratch / "in.tmp", 44100);
-    ASSERT_TRUE(encodeWav(scratch / "in.tmp", scratch / "mono.wma", 48000, 22050, 1));
+TEST_F(WmaEncoderTest, OneChannelGetsTheMeanOfBoth) {
+    // Left and right cancel out: the mean is silence, either channel alone would be loud.
+    test::writeWav(scratch / "opposed.tmp", 2 * 44100, [](std::uint32_t frame, int channel) {
+        const auto value = static_cast<std::int16_t>(16000 * std::sin(frame * 0.1));
+        return static_cast<std::int16_t>(channel == 0 ? value : -value);
+    });
+    ASSERT_TRUE(encodeWav(scratch / "opposed.tmp", scratch / "mono.wma", 64000, 44100, 1));
     auto fields = probe(scratch / "mono.wma");
-    EXPECT_EQ(fields["sample_rate"], "22050");
+    EXPECT_EQ(fields["sample_rate"], "44100");
     EXPECT_EQ(fields["channels"], "1");
+    EXPECT_NEAR(std::stod(fields["duration"]), 2.0, 0.15);
+    const auto samples = test::decode(scratch / "mono.wma");
+    EXPECT_NEAR(static_cast<double>(samples.size()), 2 * 44100, 4096);
+    int loudest = 0;
+    for (const auto sample : samples)
+        loudest = std::max(loudest, std::abs(static_cast<int>(sample)));
+    EXPECT_LT(loudest, 300);
+}
+
+TEST_F(WmaEncoderTest, LowerRateAsConfigured) {
+    writeToneWav(scratch / "in.tmp", 44100);
+    ASSERT_TRUE(encodeWav(scratch / "in.tmp", scratch / "low.wma", 48000, 22050, 2));
+    auto fields = probe(scratch / "low.wma");
+    EXPECT_EQ(fields["sample_rate"], "22050");
+    EXPECT_EQ(fields["channels"], "2");
     EXPECT_TRUE(fields.count("TAG:title") == 0);
 }
 
