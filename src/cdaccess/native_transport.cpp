@@ -155,6 +155,7 @@ void NativeTransport::sessionOpened(const ScsiAddress& address) {
     if (!table_.hasDrives) {
         return;
     }
+    std::lock_guard lock(tableMutex_);
     if (auto* entry = findEntry(address.adapter, address.target, address.lun);
         entry != nullptr && entry->fd < 0) {
         const int fd = openDevice(entry->letterIndex);
@@ -185,6 +186,7 @@ std::uint8_t NativeTransport::send(void* request) {
         }
         case SC_GET_DEV_TYPE: {
             auto* block = static_cast<SRB_GDEVBlock*>(request);
+            std::lock_guard lock(tableMutex_);
             if (findEntry(block->SRB_HaId, block->SRB_Target, block->SRB_Lun) == nullptr) {
                 block->SRB_DeviceType = 0x1F;
                 return block->SRB_Status = SS_NO_DEVICE;
@@ -201,25 +203,30 @@ std::uint8_t NativeTransport::send(void* request) {
 
 std::uint8_t NativeTransport::execute(void* request, bool isRetry) {
     auto* srb = static_cast<SRB_ExecSCSICmd*>(request);
-    NativeDriveEntry* entry = findEntry(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
-    if (entry == nullptr) {
-        return srb->SRB_Status = SS_ERR;
-    }
-    if (srb->CDBByte[0] == kInquiryOpcode) {
-        // Answered from what discovery kept; never more than the caller's buffer holds.
-        if (srb->SRB_BufPointer != nullptr) {
-            std::memcpy(srb->SRB_BufPointer, entry->inquiry.data(),
-                        std::min<std::size_t>(entry->inquiry.size(), srb->SRB_BufLen));
-        }
-        return srb->SRB_Status = SS_COMP;
-    }
-    if (entry->fd < 0) {
-        const int fd = openDevice(entry->letterIndex);
-        if (fd < 0) {
-            srb->SRB_TargStat = SS_ERR;
+    NativeDriveEntry* entry = nullptr;
+    int fd = -1;
+    {
+        std::lock_guard lock(tableMutex_);
+        entry = findEntry(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+        if (entry == nullptr) {
             return srb->SRB_Status = SS_ERR;
         }
-        entry->fd = fd;
+        if (srb->CDBByte[0] == kInquiryOpcode) {
+            // Answered from what discovery kept; never more than the caller's buffer holds.
+            if (srb->SRB_BufPointer != nullptr) {
+                std::memcpy(srb->SRB_BufPointer, entry->inquiry.data(),
+                            std::min<std::size_t>(entry->inquiry.size(), srb->SRB_BufLen));
+            }
+            return srb->SRB_Status = SS_COMP;
+        }
+        if (entry->fd < 0) {
+            entry->fd = std::max(openDevice(entry->letterIndex), -1);
+        }
+        fd = entry->fd;
+    }
+    if (fd < 0) {
+        srb->SRB_TargStat = SS_ERR;
+        return srb->SRB_Status = SS_ERR;
     }
     int direction = SG_DXFER_FROM_DEV;
     if ((srb->SRB_Flags & SRB_DIR_IN) == 0 &&
@@ -228,7 +235,7 @@ std::uint8_t NativeTransport::execute(void* request, bool isRetry) {
     }
     const std::uint8_t cdbLength = std::clamp<std::uint8_t>(srb->SRB_CDBLen, 1, 16);
     const CommandOutcome outcome =
-        sendCommand(*system_, entry->fd, srb->CDBByte, cdbLength, direction, srb->SRB_BufPointer,
+        sendCommand(*system_, fd, srb->CDBByte, cdbLength, direction, srb->SRB_BufPointer,
                     srb->SRB_BufLen, kCommandTimeoutMs);
     srb->SRB_HaStat = outcome.hostStatus;
     if (outcome.good) {
@@ -250,11 +257,16 @@ std::uint8_t NativeTransport::execute(void* request, bool isRetry) {
     // The disc was changed or the descriptor went stale: identify the drive again (its handle
     // then stays closed until the retry opens it) and try once more. A descriptor the system no
     // longer knows (EBADF) is not closed: its number may already belong to someone else.
-    if (outcome.callError != EBADF) {
-        system_->close(entry->fd);
+    {
+        std::lock_guard lock(tableMutex_);
+        if (entry->fd == fd) {  // not already replaced by another thread
+            if (outcome.callError != EBADF) {
+                system_->close(fd);
+            }
+            entry->fd = -1;
+            identify(*entry);
+        }
     }
-    entry->fd = -1;
-    identify(*entry);
     return execute(request, true);
 }
 

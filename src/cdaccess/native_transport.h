@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "cdaccess/scsi_transport.h"
 #include "cdaccess/system_calls.h"
@@ -52,6 +53,9 @@ class NativeTransport final : public ScsiTransport {
     std::uint8_t execute(void* request, bool isRetry);
 
     std::shared_ptr<SystemCalls> system_;
+    // Guards the table after discovery: lookups, lazy opens and re-identification may come from
+    // different threads (commands to one drive are serialised by its session lock, not the table).
+    std::mutex tableMutex_;
     NativeDriveTable table_;
     int presentCount_ = 0;
 };
