@@ -6,9 +6,12 @@ scratch=$(mktemp -d -t tonalda-test.XXXXXX)
 cleanup() {
   if [[ -n "${TONALDA_TEST_PULSE_PID:-}" ]]; then kill "$TONALDA_TEST_PULSE_PID" 2>/dev/null || true; fi
   rm -rf "$scratch"
+  rm -f /dev/shm/"$TONALDA_SHM_PREFIX"* 2>/dev/null || true
 }
 trap cleanup EXIT
 export XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache" XDG_DATA_HOME="$scratch/data"
 export TONALDA_HIVE="$scratch/config/tonalda/registry.reg"
+# Drive sessions and their locks are named shared objects; tests get names of their own.
+export TONALDA_SHM_PREFIX="tonalda-test-$(basename "$scratch")-"
 mkdir -p "$XDG_CONFIG_HOME/tonalda" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 "$@"

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cdaccess/cd_engine.h"
@@ -24,11 +25,18 @@ class EngineTest : public ::testing::Test {
         static std::atomic<int> counter{0};
         prefix_ =
             "tonalda-test-cd-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-";
+        if (const char* outer = std::getenv("TONALDA_SHM_PREFIX")) {
+            outerPrefix_ = outer;
+        }
         setenv("TONALDA_SHM_PREFIX", prefix_.c_str(), 1);
     }
     void TearDown() override {
         removeSharedObjectsWithPrefix(prefix_);
-        unsetenv("TONALDA_SHM_PREFIX");
+        if (outerPrefix_) {
+            setenv("TONALDA_SHM_PREFIX", outerPrefix_->c_str(), 1);
+        } else {
+            unsetenv("TONALDA_SHM_PREFIX");
+        }
     }
 
     // An engine that finds no ASPI module and so uses the native transport over the fake.
@@ -62,6 +70,7 @@ class EngineTest : public ::testing::Test {
     }
 
     std::string prefix_;
+    std::optional<std::string> outerPrefix_;  // the environment's, put back afterwards
 };
 
 }  // namespace tonalda::testing

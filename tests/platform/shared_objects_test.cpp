@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -24,11 +25,18 @@ class SharedObjectsTest : public ::testing::Test {
         static std::atomic<int> counter{0};
         prefix_ =
             "tonalda-test-so-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-";
+        if (const char* outer = std::getenv("TONALDA_SHM_PREFIX")) {
+            outerPrefix_ = outer;
+        }
         setenv("TONALDA_SHM_PREFIX", prefix_.c_str(), 1);
     }
     void TearDown() override {
         removeSharedObjectsWithPrefix(prefix_);
-        unsetenv("TONALDA_SHM_PREFIX");
+        if (outerPrefix_) {
+            setenv("TONALDA_SHM_PREFIX", outerPrefix_->c_str(), 1);
+        } else {
+            unsetenv("TONALDA_SHM_PREFIX");
+        }
     }
 
     // Runs body in a child process; its exit code is body's result.
@@ -46,6 +54,7 @@ class SharedObjectsTest : public ::testing::Test {
     }
 
     std::string prefix_;
+    std::optional<std::string> outerPrefix_;  // the environment's, put back afterwards
 };
 
 TEST_F(SharedObjectsTest, NamesCarryThePrefix) {
