@@ -20,6 +20,7 @@ extern "C" {
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -234,10 +235,23 @@ class Writer {
             return WM_E_UNEXPECTED;
         if (const WMRESULT header = writeHeader(); WM_FAILED(header))
             return header;
-        const int frames = static_cast<int>(length / input_.nBlockAlign);
-        if (frames == 0)
-            return WM_S_OK;
-        return convertAndEncode(bytes, frames);
+        // A frame split between two calls is put back together from the bytes kept last time.
+        const std::size_t align = input_.nBlockAlign;
+        if (!partial_.empty()) {
+            const std::size_t taken = std::min<std::size_t>(align - partial_.size(), length);
+            partial_.insert(partial_.end(), bytes, bytes + taken);
+            bytes += taken;
+            length -= static_cast<std::uint32_t>(taken);
+            if (partial_.size() < align)
+                return WM_S_OK;
+            const WMRESULT joined = convertAndEncode(partial_.data(), 1);
+            partial_.clear();
+            if (WM_FAILED(joined))
+                return joined;
+        }
+        const int frames = static_cast<int>(length / align);
+        partial_.assign(bytes + static_cast<std::size_t>(frames) * align, bytes + length);
+        return frames == 0 ? WM_S_OK : convertAndEncode(bytes, frames);
     }
 
     WMRESULT flush() {
@@ -403,6 +417,7 @@ class Writer {
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
     WAVEFORMATEX input_{};
+    std::vector<std::uint8_t> partial_;  // the start of a frame split between two calls
     bool haveInput_ = false;
     bool created_ = false;
     bool headerWritten_ = false;
