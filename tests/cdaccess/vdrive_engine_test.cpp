@@ -335,6 +335,18 @@ TEST_F(VirtualDriveTest, SessionLockHeldByAnotherProcessTimesOut) {
         pause();  // holds the lock until killed
         _exit(0);
     }
+    // The holder never outlives the test, whatever fails.
+    struct Killer {
+        pid_t pid;
+        void operator()() {
+            if (pid > 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                pid = 0;
+            }
+        }
+        ~Killer() { (*this)(); }
+    } killHolder{holder};
     char byte = 0;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     ASSERT_EQ(byte, 'y');
@@ -346,8 +358,7 @@ TEST_F(VirtualDriveTest, SessionLockHeldByAnotherProcessTimesOut) {
     EXPECT_GE(std::chrono::steady_clock::now() - started, 9s);
 
     // Once the holder is gone its lock is recovered and the session works again.
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
+    killHolder();
     EXPECT_EQ(engine->readCDAudio(handle, buffer), 1);
     EXPECT_EQ(engine->closeCDHandle(handle), 1);
     close(ready[0]);
