@@ -1,0 +1,282 @@
+// Extraction of frame ranges into WAV files through the virtual drive: file layout, progress,
+// cancel, read errors, and seamless jitter correction against a drive that misplaces its reads.
+
+#include "codecs/extractor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+
+#include "cdaccess/cdrom_settings.h"
+#include "cdaccess/jitter.h"
+#include "codecs/wav_writer.h"
+#include "platform/cancel_flag.h"
+#include "platform/messages.h"
+#include "platform/prompter.h"
+#include "rip/vdrive_fixture.h"
+
+namespace tonalda {
+namespace {
+
+constexpr int kJitterBytes = 150;
+constexpr int kMoreJitteryDrives = 4;  // a drive list holds eight
+
+std::string moreJitteryDrives();
+// Two tracks of 700 and 460 frames, the same disc in four drives: exact, jittery, one with a read
+// error at frame 100, and a second jittery one whose reads land where the first one's do.
+const std::string kDisc = "gen:seed 11/track audio 700/track audio 460";
+const std::string kDrives =
+    kDisc + ",noaudio;" + kDisc + ",noaudio,jitter=" + std::to_string(kJitterBytes) + ",seed=5;" +
+    kDisc + ",noaudio,fail=100-100;" + kDisc + ",noaudio,jitter=" + std::to_string(kJitterBytes) +
+    ",seed=5" + moreJitteryDrives();
+constexpr std::uint32_t kLeadOut = 1160;
+
+// Drives 4 onwards: the same disc, jittery with other seeds, so that reads land early and late
+// at the ends of the ranges.
+std::string moreJitteryDrives() {
+    std::string drives;
+    for (int seed = 1; seed <= kMoreJitteryDrives; ++seed)
+        drives += ";gen:seed 11/track audio 700/track audio 460,noaudio,jitter=150,seed=" +
+                  std::to_string(seed * 101);
+    return drives;
+}
+
+std::uint32_t le32(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+    return v;
+}
+
+class ExtractorTest : public test::VirtualDriveTest {
+  protected:
+    void SetUp() override {
+        startEngine(kDrives);
+        ASSERT_EQ(drives_.count, 4 + kMoreJitteryDrives);
+        cancelFlag() = 0;
+        settings_.blockSize = 26;
+        settings_.jitterCheck = 1;
+        settings_.overlap = 3;
+        settings_.never = 1;
+    }
+    void TearDown() override {
+        for (int handle : handles_)
+            engine_->closeCDHandle(handle);
+        cancelFlag() = 0;
+        VirtualDriveTest::TearDown();
+    }
+
+    int open(int unit) {
+        CdHandleRequest request;
+        request.adapter = drives_.drives[unit].adapter;
+        request.target = drives_.drives[unit].target;
+        request.lun = drives_.drives[unit].lun;
+        request.jitterCheckFrames = static_cast<std::uint8_t>(settings_.jitterCheck);
+        request.overlapFrames = static_cast<std::uint8_t>(settings_.overlap);
+        const int handle = engine_->getCDHandle(&request);
+        EXPECT_GT(handle, 0);
+        handles_.push_back(handle);
+        return handle;
+    }
+
+    void useCorrection(bool always, bool onError) {
+        settings_.never = !always && !onError;
+        settings_.always = always;
+        settings_.onError = onError;
+    }
+
+    // The disc's audio from `first` for `frames` frames, read plainly from the exact drive; frames
+    // beyond the lead-out read as silence.
+    std::string discAudio(std::uint32_t first, std::uint32_t frames) {
+        const int handle = exactHandle();
+        std::string audio;
+        FrameBuffer block = FrameBuffer::forFrames(20);
+        const std::uint32_t end = std::min(first + frames, kLeadOut);
+        for (std::uint32_t at = first; at < end;) {
+            block.startFrame = at;
+            block.frameCount = std::min<std::uint32_t>(20, end - at);
+            EXPECT_EQ(engine_->readCDAudio(handle, block), 1);
+            audio.append(reinterpret_cast<const char*>(block.data.data()), block.length);
+            at += block.frameCount;
+        }
+        audio.resize(std::size_t{frames} * kFrameBytes, '\0');
+        return audio;
+    }
+
+    int exactHandle() {
+        if (!exact_)
+            exact_ = open(0);
+        return *exact_;
+    }
+
+    ExtractionResult extract(int handle, std::uint32_t first, std::uint32_t frames,
+                             const std::string& name = "out") {
+        Extractor extractor(*engine_, settings_, view_, prompter_);
+        return extractor.extractToWav(handle, first, frames, dir_ / name);
+    }
+
+    std::string wav(const std::string& name = "out") {
+        return test::readFile(dir_ / (name + ".wav"));
+    }
+
+    CdRomSettings settings_;
+    RecordingMessageSink view_;
+    RecordingPrompter prompter_;
+    std::vector<int> handles_;
+    std::optional<int> exact_;
+};
+
+TEST_F(ExtractorTest, WritesTheRangeAfterACanonicalHeaderWithProgressToExactly1000) {
+    const int handle = exactHandle();
+    ASSERT_EQ(extract(handle, 40, 10), ExtractionResult::Completed);
+    const std::string file = wav();
+    ASSERT_EQ(file.size(), 44u + 23520u);
+    EXPECT_EQ(file.substr(0, 44),
+              std::string(reinterpret_cast<const char*>(wavHeader(23520).data()), 44));
+    EXPECT_EQ(le32(file, 4), 23556u);
+    EXPECT_EQ(le32(file, 40), 23520u);
+    EXPECT_EQ(file.substr(44), discAudio(40, 10));
+    const auto progress = view_.messagesOf(UM_EXTRACT_PROGRESS);
+    ASSERT_EQ(progress.size(), 1u);  // one block of exactly the range
+    EXPECT_EQ(progress.back().wParam, 1000u);
+
+    // A range over several blocks, and a longer existing file replaced.
+    test::writeFile(dir_ / "out.wav", std::string(200000, 'x'));
+    view_.clear();
+    ASSERT_EQ(extract(handle, 650, 100), ExtractionResult::Completed);  // across tracks 1 and 2
+    EXPECT_EQ(wav().substr(44), discAudio(650, 100));
+    const auto steps = view_.messagesOf(UM_EXTRACT_PROGRESS);
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_EQ(steps[0].wParam, 260u);
+    EXPECT_EQ(steps.back().wParam, 1000u);
+    EXPECT_TRUE(prompter_.prompts().empty());
+}
+
+TEST_F(ExtractorTest, EmptyRangeAndCancelBeforeStartLeaveAHeaderOnlyFile) {
+    ASSERT_EQ(extract(exactHandle(), 0, 0), ExtractionResult::Completed);
+    EXPECT_EQ(wav().size(), 44u);
+    EXPECT_EQ(le32(wav(), 40), 0u);
+    EXPECT_TRUE(view_.messages().empty());
+
+    cancelFlag() = 1;
+    ASSERT_EQ(extract(exactHandle(), 0, 300, "cancelled"), ExtractionResult::Cancelled);
+    EXPECT_EQ(wav("cancelled").size(), 44u);
+    EXPECT_EQ(le32(wav("cancelled"), 40), 0u);
+    EXPECT_EQ(le32(wav("cancelled"), 4), 36u);
+}
+
+TEST_F(ExtractorTest, ABlockFailingThreeTimesIsReportedOnceWithFrameErrorAndStatus) {
+    const int handle = open(2);
+    ASSERT_EQ(extract(handle, 0, 300), ExtractionResult::Failed);
+    // Blocks of 26 frames from 0: the block at 78 holds the bad frame 100.
+    EXPECT_EQ(prompter_.texts(), std::vector<std::string>{"Error at 78 (-4:4)\n"});
+    const auto messages = view_.messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().message, UM_EXTRACT_ERROR);
+    EXPECT_EQ(view_.messagesOf(UM_EXTRACT_PROGRESS).size(), 3u);
+    const std::string file = wav();
+    EXPECT_EQ(le32(file, 4), 36u);  // sizes never updated
+    EXPECT_EQ(le32(file, 40), 0u);
+    EXPECT_EQ(engine_->getLastCdError(), 0);  // the message consumed the error
+}
+
+TEST_F(ExtractorTest, AFileThatCannotBeCreatedIsReportedAndNothingIsRead) {
+    Extractor extractor(*engine_, settings_, view_, prompter_);
+    EXPECT_EQ(extractor.extractToTemp(exactHandle(), 0, 30, dir_ / "missing" / "x"),
+              ExtractionResult::Failed);
+    ASSERT_EQ(prompter_.texts().size(), 1u);
+    EXPECT_EQ(prompter_.texts()[0].rfind(
+                  "Cannot create file: " + (dir_ / "missing" / "x.tmp").string(), 0),
+              0u);
+    EXPECT_EQ(view_.messages(), (std::vector<SentMessage>{{UM_EXTRACT_ERROR, 0, 0}}));
+}
+
+// Finds the byte offset k (|k| <= limit) at which `extracted` equals the disc's audio shifted by
+// k bytes over its whole length, if there is one.
+std::optional<int> constantShift(const std::string& extracted, const std::string& around,
+                                 int limit) {
+    for (int k = -limit; k <= limit; ++k) {
+        const std::size_t at = static_cast<std::size_t>(limit + k);
+        if (at + extracted.size() <= around.size() &&
+            std::memcmp(around.data() + at, extracted.data(), extracted.size()) == 0)
+            return k;
+    }
+    return std::nullopt;
+}
+
+TEST_F(ExtractorTest, CorrectionJoinsBlocksWithoutDroppingOrRepeatingAByte) {
+    useCorrection(true, false);
+    const std::uint32_t starts[] = {0, 700};
+    const std::uint32_t lengths[] = {700, 460};
+    for (int unit : {1, 4, 5, 6, 7}) {
+        const int jittery = open(unit);
+        for (int track = 0; track < 2; ++track) {
+            const std::string name = "track" + std::to_string(track);
+            ASSERT_EQ(extract(jittery, starts[track], lengths[track], name),
+                      ExtractionResult::Completed)
+                << ::testing::PrintToString(prompter_.texts());
+            const std::string pcm = wav(name).substr(44);
+            ASSERT_EQ(pcm.size(), lengths[track] * kFrameBytes);
+            // The disc around the track with kJitterBytes of margin; silence outside the disc.
+            const std::uint32_t from = starts[track] == 0 ? 0 : starts[track] - 1;
+            std::string around = discAudio(from, lengths[track] + (starts[track] == 0 ? 1 : 2));
+            if (starts[track] == 0)
+                around.insert(0, kFrameBytes, '\0');
+            around = around.substr(kFrameBytes - kJitterBytes);
+            EXPECT_TRUE(constantShift(pcm, around, kJitterBytes).has_value())
+                << name << " unit " << unit;
+        }
+    }
+    EXPECT_TRUE(prompter_.prompts().empty());
+}
+
+TEST_F(ExtractorTest, WithoutCorrectionTheSameDriveBreaksTheSeams) {
+    const int jittery = open(1);
+    ASSERT_EQ(extract(jittery, 100, 500), ExtractionResult::Completed);
+    const std::string pcm = wav().substr(44);
+    std::string around = discAudio(99, 502).substr(kFrameBytes - kJitterBytes);
+    EXPECT_FALSE(constantShift(pcm, around, kJitterBytes).has_value());
+}
+
+TEST_F(ExtractorTest, OnErrorExtractsExactlyLikeAlways) {
+    // Two jittery drives with the same seed misplace their reads alike.
+    useCorrection(true, false);
+    ASSERT_EQ(extract(open(1), 100, 400, "always"), ExtractionResult::Completed);
+    useCorrection(false, true);
+    ASSERT_EQ(extract(open(3), 100, 400, "onerror"), ExtractionResult::Completed);
+    EXPECT_EQ(wav("onerror"), wav("always"));
+    useCorrection(false, false);  // neither: read without correction
+    ASSERT_EQ(extract(exactHandle(), 100, 400, "plain"), ExtractionResult::Completed);
+    EXPECT_NE(wav("plain"), wav("always"));
+}
+
+TEST_F(ExtractorTest, UnworkableSettingsAreBroughtIntoRangeAndSaidOncePerJob) {
+    useCorrection(true, false);
+    settings_.blockSize = 3;  // not above the overlap
+    settings_.overlap = 0;    // below the jitter check
+    const int handle = open(1);
+    Extractor extractor(*engine_, settings_, view_, prompter_);
+    ASSERT_EQ(extractor.extractToWav(handle, 0, 100, dir_ / "a"), ExtractionResult::Completed);
+    ASSERT_EQ(extractor.extractToWav(handle, 300, 100, dir_ / "b"), ExtractionResult::Completed);
+    ASSERT_EQ(prompter_.prompts().size(), 1u);
+    EXPECT_NE(prompter_.texts()[0].find("overlap"), std::string::npos);
+    std::string around = discAudio(299, 102).substr(kFrameBytes - kJitterBytes);
+    EXPECT_TRUE(constantShift(wav("b").substr(44), around, kJitterBytes).has_value());
+
+    std::string note;
+    settings_.blockSize = 0;
+    EXPECT_EQ(fitExtractionParameters(settings_, note).blockSize, 5u);  // overlap 1 + 2, plus 2
+    settings_.never = 1;
+    settings_.always = 0;
+    settings_.blockSize = 1000;
+    EXPECT_EQ(fitExtractionParameters(settings_, note).blockSize, 255u);
+    EXPECT_FALSE(note.empty());
+    settings_.blockSize = 26;
+    settings_.overlap = 3;
+    fitExtractionParameters(settings_, note);
+    EXPECT_TRUE(note.empty());
+}
+
+}  // namespace
+}  // namespace tonalda
