@@ -1,5 +1,10 @@
 #include "cdaccess/cdrom_settings.h"
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "cdaccess/cd_engine.h"
 #include "platform/registry.h"
 
 namespace tonalda {
@@ -13,17 +18,15 @@ bool CdRomSettings::load(Registry& registry) {
     const auto key = registry.openKey(registryKeyPath(kCdRomGroup), RegistryAccess::Read);
     if (!key)
         return false;
-    const std::pair<std::string_view, std::int32_t*> order[] = {
-        {"speed", &speed},      {"Type", &type},          {"Unit", &unit},
-        {"Buffer", &blockSize}, {"Jitter", &jitterCheck}, {"Overlap", &overlap},
-        {"always", &always},    {"Onerr", &onError},      {"never", &never}};
-    for (const auto& [name, field] : order) {
-        const auto value = key->readDword(name);
-        if (!value)
-            return false;
-        *field = static_cast<std::int32_t>(*value);
-    }
-    return true;
+    return readDwordsInOrder(*key, {{"speed", &speed},
+                                    {"Type", &type},
+                                    {"Unit", &unit},
+                                    {"Buffer", &blockSize},
+                                    {"Jitter", &jitterCheck},
+                                    {"Overlap", &overlap},
+                                    {"always", &always},
+                                    {"Onerr", &onError},
+                                    {"never", &never}});
 }
 
 bool CdRomSettings::save(Registry& registry) {
@@ -40,6 +43,32 @@ bool CdRomSettings::save(Registry& registry) {
             key->writeDword(name, static_cast<std::uint32_t>(value));  // failures not reported
     }
     return load(registry);
+}
+
+void applyJitterOptions(CdEngine& engine, int handle, const CdRomSettings& settings) {
+    const auto jitterCheck = static_cast<std::uint32_t>(settings.jitterCheck);
+    const auto overlap = static_cast<std::uint32_t>(settings.overlap);
+    if (settings.always) {
+        engine.setCdOption(handle, kCdOptionOverlap, overlap);
+        engine.setCdOption(handle, kCdOptionJitterCheck, jitterCheck);
+        engine.setCdOption(handle, kCdOptionJitterMode, 1);
+    }
+    if (settings.onError) {
+        engine.setCdOption(handle, kCdOptionJitterMode, 2);
+        engine.setCdOption(handle, kCdOptionJitterCheck, jitterCheck);
+        engine.setCdOption(handle, kCdOptionOverlap, overlap);
+    }
+    if (settings.never)
+        engine.setCdOption(handle, kCdOptionJitterMode, 0);
+}
+
+std::string driveDescription(const CdDriveList& drives, std::int32_t unit) {
+    const int count = std::min<int>(drives.count, static_cast<int>(std::size(drives.drives)));
+    if (unit < 0 || unit >= count)
+        return {};
+    const CdDriveEntry& drive = drives.drives[unit];
+    return std::string(drive.vendor, strnlen(drive.vendor, sizeof drive.vendor)) + " " +
+           std::string(drive.product, strnlen(drive.product, sizeof drive.product));
 }
 
 std::uint16_t speedKBps(std::int32_t choice) {

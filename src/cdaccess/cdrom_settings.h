@@ -9,7 +9,9 @@
 
 namespace tonalda {
 
+class CdEngine;
 class Registry;
+struct CdDriveList;
 
 struct CdRomSettings {
     std::int32_t type = 0;         // position in the drive-type list; stored and shown only
@@ -33,6 +35,15 @@ struct CdRomSettings {
 
     bool operator==(const CdRomSettings&) const = default;
 };
+
+// Sends the jitter options of the settings to a newly opened session: "Always" sets overlap,
+// jitter check and mode 1; "On Error" mode 2, jitter check and overlap; "Never" mode 0. Each is
+// applied when set, in this order, so the last one set decides the mode. Thread: any.
+void applyJitterOptions(CdEngine& engine, int handle, const CdRomSettings& settings);
+
+// Vendor + " " + product of the drive at position unit of the list (the raw INQUIRY texts);
+// empty when there is no such drive.
+std::string driveDescription(const CdDriveList& drives, std::int32_t unit);
 
 // The settings record shared by the program's threads of one process.
 CdRomSettings& cdRomSettings();

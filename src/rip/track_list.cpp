@@ -127,21 +127,7 @@ int TrackList::openAndRead(const CdDriveList& drives, const CdRomSettings& setti
         result = 0;
 
     engine_.setCdSpeed(handle_, speedKBps(settings.speed));
-    // Applied in this order, each when set: the last one set decides the jitter mode.
-    const auto jitterCheck = static_cast<std::uint32_t>(settings.jitterCheck);
-    const auto overlap = static_cast<std::uint32_t>(settings.overlap);
-    if (settings.always) {
-        engine_.setCdOption(handle_, kCdOptionOverlap, overlap);
-        engine_.setCdOption(handle_, kCdOptionJitterCheck, jitterCheck);
-        engine_.setCdOption(handle_, kCdOptionJitterMode, 1);
-    }
-    if (settings.onError) {
-        engine_.setCdOption(handle_, kCdOptionJitterMode, 2);
-        engine_.setCdOption(handle_, kCdOptionJitterCheck, jitterCheck);
-        engine_.setCdOption(handle_, kCdOptionOverlap, overlap);
-    }
-    if (settings.never)
-        engine_.setCdOption(handle_, kCdOptionJitterMode, 0);
+    applyJitterOptions(engine_, handle_, settings);
     return result;
 }
 
