@@ -2,9 +2,11 @@
 // Shared by the encoder tests: a scratch folder with its own hive, canonical WAV files, and the
 // independent tools (ffprobe, ffmpeg, ogginfo, vorbiscomment) that check what was written.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -100,6 +102,22 @@ inline void writeToneWav(const std::filesystem::path& file, std::uint32_t frames
             return static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * hz * frame / 44100.0));
         },
         extraBytes);
+}
+
+// Left and right in opposite phase: their mean is silence, either channel alone is loud.
+inline void writeOpposedWav(const std::filesystem::path& file, std::uint32_t frames) {
+    writeWav(file, frames, [](std::uint32_t frame, int channel) {
+        const auto value = static_cast<std::int16_t>(16000 * std::sin(frame * 0.1));
+        return static_cast<std::int16_t>(channel == 0 ? value : -value);
+    });
+}
+
+// The largest magnitude among the samples.
+inline int peak(const std::vector<std::int16_t>& samples) {
+    int loudest = 0;
+    for (const auto sample : samples)
+        loudest = std::max(loudest, std::abs(static_cast<int>(sample)));
+    return loudest;
 }
 
 struct CommandResult {

@@ -121,10 +121,7 @@ TEST_F(WmaEncoderTest, FileDecodesWithItsAttributes) {
 
 TEST_F(WmaEncoderTest, OneChannelGetsTheMeanOfBoth) {
     // Left and right cancel out: the mean is silence, either channel alone would be loud.
-    test::writeWav(scratch / "opposed.tmp", 2 * 44100, [](std::uint32_t frame, int channel) {
-        const auto value = static_cast<std::int16_t>(16000 * std::sin(frame * 0.1));
-        return static_cast<std::int16_t>(channel == 0 ? value : -value);
-    });
+    test::writeOpposedWav(scratch / "opposed.tmp", 2 * 44100);
     ASSERT_TRUE(encodeWav(scratch / "opposed.tmp", scratch / "mono.wma", 64000, 44100, 1));
     auto fields = probe(scratch / "mono.wma");
     EXPECT_EQ(fields["sample_rate"], "44100");
@@ -132,19 +129,13 @@ TEST_F(WmaEncoderTest, OneChannelGetsTheMeanOfBoth) {
     EXPECT_NEAR(std::stod(fields["duration"]), 2.0, 0.15);
     const auto samples = test::decode(scratch / "mono.wma");
     EXPECT_NEAR(static_cast<double>(samples.size()), 2 * 44100, 4096);
-    int loudest = 0;
-    for (const auto sample : samples)
-        loudest = std::max(loudest, std::abs(static_cast<int>(sample)));
-    EXPECT_LT(loudest, 300);
+    EXPECT_LT(test::peak(samples), 300);
 }
 
 TEST_F(WmaEncoderTest, FramesSplitBetweenBlocksStayWhole) {
     // Opposed channels in blocks whose sizes are not whole frames: a byte lost or shifted at a
     // block edge would turn the sum of left and right into noise.
-    test::writeWav(scratch / "opposed.tmp", 44100, [](std::uint32_t frame, int channel) {
-        const auto value = static_cast<std::int16_t>(16000 * std::sin(frame * 0.1));
-        return static_cast<std::int16_t>(channel == 0 ? value : -value);
-    });
+    test::writeOpposedWav(scratch / "opposed.tmp", 44100);
     const std::string pcm = test::readFile(scratch / "opposed.tmp").substr(44);
     std::uint32_t chunk = 0;
     ASSERT_EQ(encoder.openWriter(scratch / "split.wma", 128000, 44100, 2, chunk), 0);
