@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "codecs/broken/fake_lame_state.h"
 #include "codecs/codec_test_support.h"
 #include "codecs/mp3_settings.h"
@@ -239,6 +241,59 @@ TEST_F(Mp3EncoderTest, HeaderBitsReachTheFrames) {
     encoder.loadEncoder();
     EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "b.wav").string(), &sink));
     EXPECT_EQ(firstFrameBits(scratch / "b.mp3"), (HeaderBits{false, false, false, true}));
+}
+
+// main_data_begin of every MPEG-1 layer III frame: how far each frame reaches back into the bit
+// reservoir. Walks the frames by their headers; the file must start with a frame.
+std::vector<int> reservoirUse(const fs::path& file) {
+    static constexpr int kKbps[] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                    112, 128, 160, 192, 224, 256, 320};
+    static constexpr int kRates[] = {44100, 48000, 32000};
+    const std::string bytes = readFile(file);
+    const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    std::vector<int> uses;
+    for (std::size_t at = 0; at + 6 < bytes.size();) {
+        if (byte(at) != 0xFF || (byte(at + 1) & 0xFE) != 0xFA)  // MPEG-1 layer III
+            break;
+        const int kbps = kKbps[byte(at + 2) >> 4];
+        const int rate = kRates[(byte(at + 2) >> 2) & 3];
+        const std::size_t sideInfo = at + 4 + ((byte(at + 1) & 1) ? 0 : 2);
+        uses.push_back(byte(sideInfo) << 1 | byte(sideInfo + 1) >> 7);
+        at += 144 * kbps * 1000 / rate + ((byte(at + 2) >> 1) & 1);
+    }
+    return uses;
+}
+
+TEST_F(Mp3EncoderTest, BitrateSettingsShapeTheStream) {
+    writeToneWav(scratch / "in.wav", 5 * kOneSecond);
+    Mp3Encoder encoder(scratch.registry(), prompter);
+    const auto encodeAs = [&](const std::string& name) {
+        encoder.loadEncoder();
+        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / name).string(), &sink));
+        return scratch / replaceLastFourCharacters(name, ".mp3");
+    };
+    // The bit reservoir: used unless disabled.
+    useCbr(scratch, 11, 0);
+    const auto withReservoir = reservoirUse(encodeAs("res.wav"));
+    scratch.setValues("MP3", {{"CBitResorvoir", 1}});
+    const auto withoutReservoir = reservoirUse(encodeAs("nores.wav"));
+    ASSERT_GT(withReservoir.size(), 150u);
+    ASSERT_EQ(withoutReservoir.size(), withReservoir.size());
+    EXPECT_GT(*std::max_element(withReservoir.begin(), withReservoir.end()), 0);
+    EXPECT_EQ(*std::max_element(withoutReservoir.begin(), withoutReservoir.end()), 0);
+
+    // VBR quality 0 spends more bits than 9; the ABR mean bitrate is met roughly.
+    scratch.setValues(
+        "MP3", {{"CBR", 0}, {"VBR", 1}, {"VBRQuality", 0}, {"MinBitRate", 0}, {"MaxBitRate", 13}});
+    const auto best = fs::file_size(encodeAs("v0.wav"));
+    scratch.setValues("MP3", {{"VBRQuality", 9}});
+    const auto worst = fs::file_size(encodeAs("v9.wav"));
+    EXPECT_GT(best, worst * 3 / 2);
+    scratch.setValues("MP3", {{"VBR", 0}, {"ABR", 1}, {"ABRBitRate", 96000}});
+    const double low = std::stod(probe(encodeAs("abr96.wav"))["bit_rate"]);
+    scratch.setValues("MP3", {{"ABRBitRate", 192000}});
+    const double high = std::stod(probe(encodeAs("abr192.wav"))["bit_rate"]);
+    EXPECT_GT(high, low * 1.5);
 }
 
 TEST_F(Mp3EncoderTest, VbrHeaderSwitchDecidesTheXingFrame) {
