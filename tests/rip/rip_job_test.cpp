@@ -1,0 +1,232 @@
+// Rip jobs end to end through the virtual drive: every format with the installer's settings, the
+// message order, cancel, extraction errors and colliding names.
+
+#include "rip/rip_job.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/cancel_flag.h"
+#include "rip/output_format.h"
+#include "rip/rip_job_fixture.h"
+
+namespace tonalda {
+namespace {
+
+using test::messageOutline;
+
+constexpr std::uint32_t kTrackFrames[] = {300, 260, 200, 220, 180};
+
+// Drive 0: five audio tracks. Drive 1: the same disc with a block of track 2 that never reads.
+const std::string kDisc =
+    "gen:seed 21/track audio 300/track audio 260/track audio 200/track audio 220"
+    "/track audio 180";
+const std::string kDrives = kDisc + ",noaudio;" + kDisc + ",noaudio,fail=400-400";
+
+class RipJobEndToEnd : public test::RipJobTest {
+  protected:
+    void SetUp() override {
+        startEngine(kDrives);
+        ASSERT_EQ(drives_.count, 2);
+        installDefaults();
+        cancelFlag() = 0;
+    }
+    void TearDown() override {
+        cancelFlag() = 0;
+        RipJobTest::TearDown();
+    }
+
+    // With the default rules: "<Artist-Title>" from the default rows' version 1 fields (no
+    // artist), in "<Artist>\<Album>" folders named after the blank disc fields.
+    std::filesystem::path output(int track, std::string_view extension) const {
+        char name[32];
+        std::snprintf(name, sizeof name, "-Track %02d", track);
+        return dir_ / "rip" / " " / " " / (name + std::string(extension));
+    }
+};
+
+TEST_F(RipJobEndToEnd, EveryFormatWithDefaultSettingsGivesNamedTaggedFilesAndNoTemporaryFile) {
+    for (const std::int32_t format : {0, 1, 2, 3}) {
+        SCOPED_TRACE("format " + std::to_string(format));
+        std::filesystem::remove_all(dir_ / "rip");
+        options_.format = format;
+        TrackList list(*engine_);
+        loadDisc(list, 0);
+        for (int row = 2; row < 5; ++row)
+            list.setChecked(row, false);
+        RecordingMessageSink view;
+        RipJob job(*engine_, registry_, view, prompter_);
+        ASSERT_TRUE(job.start(list, options_));
+        EXPECT_EQ(list.columnText(0, kColumnStatus), "Waiting");
+        EXPECT_EQ(list.columnText(2, kColumnStatus), "");
+        EXPECT_EQ(list.item(1).baseName, "-Track 02");
+        job.wait();
+
+        EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+        const std::string finished = format == 0 ? "Extracted" : "Encoded";
+        EXPECT_EQ(statuses(job), (std::vector<std::string>{finished, finished}));
+        EXPECT_TRUE(job.succeeded());
+        EXPECT_EQ(job.entries()[1].item.row, 1);
+
+        const std::vector<std::string> track =
+            format == 0
+                ? std::vector<std::string>{"extract-begin", "extract-progress", "extract-done"}
+                : std::vector<std::string>{"extract-begin", "extract-progress", "extract-done",
+                                           "encode-begin",  "encode-progress",  "encode-done"};
+        std::vector<std::string> expected{"job-begin"};
+        for (int i = 0; i < 2; ++i)
+            expected.insert(expected.end(), track.begin(), track.end());
+        expected.push_back("job-end");
+        EXPECT_EQ(messageOutline(view.messages()), expected);
+
+        const std::string extension(outputFormatExtension(format));
+        EXPECT_EQ(filesIn(dir_ / "rip"),
+                  (std::vector<std::filesystem::path>{output(1, extension), output(2, extension)}))
+            << "files of rows 1 and 2 only";
+        EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+        for (int track = 1; track <= 2; ++track) {
+            const auto file = output(track, extension);
+            if (format == 0) {
+                const std::string wav = test::readFile(file);
+                ASSERT_EQ(wav.size(), 44u + kTrackFrames[track - 1] * kFrameBytes);
+                EXPECT_TRUE(wav.substr(44) == discAudio(list.sessionHandle(), track == 1 ? 0 : 300,
+                                                        kTrackFrames[track - 1]))
+                    << "track " << track << " differs from the disc";
+                continue;
+            }
+            auto tags = test::probe(file);
+            char title[16];
+            std::snprintf(title, sizeof title, "Track %02d", track);
+            if (format == 3) {
+                const std::string comments =
+                    test::runCommand("vorbiscomment -l " + test::quoted(file)).output;
+                EXPECT_NE(comments.find("TITLE=" + std::string(title) + "\n"), std::string::npos)
+                    << comments;
+                EXPECT_NE(comments.find("TRACK=" + std::to_string(track) + "\n"), std::string::npos)
+                    << comments;
+            } else {
+                EXPECT_EQ(tags["TAG:title"], title) << file;
+            }
+            if (format == 1) {
+                EXPECT_EQ(tags["TAG:track"], std::to_string(track)) << file;
+            }
+            const double seconds = std::stod(tags["duration"]);
+            EXPECT_NEAR(seconds, kTrackFrames[track - 1] / 75.0, 0.1) << file;
+        }
+    }
+}
+
+TEST_F(RipJobEndToEnd, NoCheckedRowStartsNothing) {
+    TrackList list(*engine_);
+    loadDisc(list, 0);
+    list.clear();
+    RecordingMessageSink view;
+    RipJob job(*engine_, registry_, view, prompter_);
+    EXPECT_FALSE(job.start(list, options_));
+    EXPECT_FALSE(job.running());
+    EXPECT_TRUE(view.messages().empty());
+}
+
+// Cancel from the view while a given phase of track 3 runs.
+struct CancelCase {
+    std::int32_t format;
+    UserMessage phaseProgress;
+};
+
+class RipJobCancel : public RipJobEndToEnd, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(RipJobCancel, Track3Of5KeepsEarlierFilesAndLeavesNothingOfTrack3) {
+    options_.format = GetParam().format;
+    TrackList list(*engine_);
+    loadDisc(list, 0);
+    int begun = 0;
+    RipJob* running = nullptr;
+    RecordingMessageSink view([&](const SentMessage& sent) -> LParam {
+        if (sent.message == UM_EXTRACT_BEGIN)
+            ++begun;
+        if (begun == 3 && sent.message == GetParam().phaseProgress && running)
+            running->cancel();
+        return 0;
+    });
+    RipJob job(*engine_, registry_, view, prompter_);
+    running = &job;
+    ASSERT_TRUE(job.start(list, options_));
+    job.wait();
+
+    const std::string extension(outputFormatExtension(options_.format));
+    EXPECT_EQ(filesIn(dir_ / "rip"),
+              (std::vector<std::filesystem::path>{output(1, extension), output(2, extension)}));
+    EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+    EXPECT_EQ(statuses(job),
+              (std::vector<std::string>{"Encoded", "Encoded", "Canceled", "Canceled", "Canceled"}));
+    const auto entries = job.entries();
+    EXPECT_TRUE(entries[1].item.done);
+    EXPECT_FALSE(entries[2].item.done);
+    EXPECT_FALSE(job.succeeded());
+    EXPECT_FALSE(job.errorFlag());
+    EXPECT_EQ(begun, 3) << "no later track is started";
+    EXPECT_EQ(view.messages().back().message, UM_JOB_END);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, RipJobCancel,
+                         ::testing::Values(CancelCase{1, UM_EXTRACT_PROGRESS},
+                                           CancelCase{1, UM_ENCODE_PROGRESS},
+                                           CancelCase{2, UM_ENCODE_PROGRESS},
+                                           CancelCase{3, UM_ENCODE_PROGRESS}));
+
+TEST_F(RipJobEndToEnd, ExtractionErrorInTrack2EndsTheJobAndTheNextJobIsClean) {
+    options_.format = 1;
+    TrackList list(*engine_);
+    loadDisc(list, 1);
+    RecordingMessageSink view;
+    RipJob job(*engine_, registry_, view, prompter_);
+    ASSERT_TRUE(job.start(list, options_));
+    job.wait();
+
+    int errors = 0;
+    for (const std::string& text : prompter_.texts())
+        errors += text.starts_with("Error at ") && text.ends_with(")\n");
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(view.messagesOf(UM_EXTRACT_ERROR).size(), 1u);
+    EXPECT_EQ(statuses(job),
+              (std::vector<std::string>{"Encoded", "Error", "Error", "Error", "Error"}));
+    EXPECT_TRUE(job.errorFlag());
+    EXPECT_EQ(view.messagesOf(UM_EXTRACT_BEGIN).size(), 2u);
+    EXPECT_EQ(filesIn(dir_ / "rip"), (std::vector<std::filesystem::path>{output(1, ".mp3")}));
+    EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+
+    // The next job on the good drive shows its own statuses.
+    options_.format = 0;
+    TrackList good(*engine_);
+    loadDisc(good, 0);
+    ASSERT_TRUE(job.start(good, options_));
+    job.wait();
+    EXPECT_FALSE(job.errorFlag());
+    EXPECT_EQ(statuses(job), std::vector<std::string>(5, "Extracted"));
+    EXPECT_TRUE(job.succeeded());
+}
+
+TEST_F(RipJobEndToEnd, TwoTracksComposingTheSameNameLeaveTheSecondFile) {
+    options_.format = 0;
+    options_.fileNameRule = 1;  // <Title>
+    options_.subFolderRule = 0;
+    TrackList list(*engine_);
+    loadDisc(list, 0);
+    list.clear();
+    for (int row : {1, 3}) {
+        list.setChecked(row, true);
+        list.item(row).tag.Title1 = "Same";
+    }
+    RecordingMessageSink view;
+    RipJob job(*engine_, registry_, view, prompter_);
+    ASSERT_TRUE(job.start(list, options_));
+    job.wait();
+    EXPECT_EQ(statuses(job), (std::vector<std::string>{"Extracted", "Extracted"}));
+    EXPECT_EQ(filesIn(dir_ / "rip"),
+              (std::vector<std::filesystem::path>{dir_ / "rip" / "Same.wav"}));
+    const std::string wav = test::readFile(dir_ / "rip" / "Same.wav");
+    EXPECT_TRUE(wav.substr(44) == discAudio(list.sessionHandle(), 760, 220))
+        << "the fourth track's audio";
+}
+
+}  // namespace
+}  // namespace tonalda
