@@ -72,6 +72,48 @@ TEST_F(EngineSessionsTest, WithoutAnyTransportEverythingFailsCleanly) {
     EXPECT_EQ(engine->sessionTable()->version, 2u);
 }
 
+TEST_F(EngineSessionsTest, StartUpWaitsForAnotherProcessStartingAndGivesUpUntouched) {
+    using namespace std::chrono_literals;
+    fake_->addUnit(0, 0, 0, 0);
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t starter = fork();
+    if (starter == 0) {
+        // Another copy in the middle of its start-up; it ends when the test lets go.
+        close(release[1]);
+        auto lock = NamedMutex::openOrCreate("CordaneDllMainMutex");
+        char byte = lock && lock->lock(1000ms) ? 'y' : 'n';
+        static_cast<void>(write(ready[1], &byte, 1));
+        static_cast<void>(read(release[0], &byte, 1));
+        _exit(0);
+    }
+    close(release[0]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+
+    CdEngineOptions options;
+    options.aspiLibrary = "/nonexistent/libwnaspi32.so";
+    options.system = fake_;
+    CdEngine engine(options);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(engine.initCdEngine());
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 14s);
+    EXPECT_EQ(engine.activeTransport(), ActiveTransport::None);
+    EXPECT_EQ(engine.sessionTable(), nullptr);
+    EXPECT_TRUE(fake_->opened.empty()) << "no drive is touched before start-up holds its lock";
+
+    // Once the other start-up is done this one goes through.
+    close(release[1]);
+    waitpid(starter, nullptr, 0);
+    EXPECT_TRUE(engine.initCdEngine());
+    EXPECT_EQ(engine.activeTransport(), ActiveTransport::Native);
+    close(ready[0]);
+    close(ready[1]);
+}
+
 TEST_F(EngineSessionsTest, OpenRefusesBadRequestsDuplicatesUnknownDevicesAndTheSeventeenth) {
     for (int i = 0; i < 17; ++i) {
         fake_->addUnit(i, 0, static_cast<std::uint8_t>(i / 8), static_cast<std::uint8_t>(i % 8));
