@@ -70,6 +70,7 @@ class CdEngine {
     // could be set up, whatever the transport outcome. Runs once; later calls repeat the answer.
     // Thread: the user-interface thread, before any drive is used.
     bool initCdEngine();
+    // Thread: any, after initCdEngine.
     ActiveTransport activeTransport() const { return active_; }
     // The native transport when it is the active one, else nullptr. Thread: any.
     const NativeTransport* nativeTransport() const;
@@ -112,8 +113,10 @@ class CdEngine {
     int setCdSpeed(int handle, std::uint32_t speedKBps);
     // READ TOC format 0 in the session's address mode. Thread: any.
     int readTOC(int handle, DiscToc& toc);
-    // Reads buffer.frameCount frames from buffer.startFrame with the session's read method
-    // (choosing one on the first read of an automatic session). Thread: any.
+    // Reads buffer.frameCount frames (at most 255) from buffer.startFrame with the session's read
+    // method, choosing one on the first read of an automatic session. Before anything is sent:
+    // -7 for a handle that is not open, -18 for more than 255 frames, -6 when the data area
+    // (the smaller of capacity and its real size) cannot hold them. Thread: any.
     int readCDAudio(int handle, FrameBuffer& buffer);
     // Thread: any.
     int pauseResumeCD(int handle, bool pause);
