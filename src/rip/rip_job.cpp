@@ -64,13 +64,6 @@ fs::path ripTempFolder(const fs::path& configured) {
 RipJob::RipJob(CdEngine& engine, Registry& registry, MessageSink& view, Prompter& prompter)
     : engine_(engine), registry_(registry), view_(view), prompter_(prompter) {}
 
-RipJob::~RipJob() {
-    if (worker_.joinable()) {
-        cancel();
-        worker_.join();
-    }
-}
-
 bool RipJob::start(TrackList& list, const RipOptions& options) {
     if (running())
         return false;
@@ -90,8 +83,6 @@ bool RipJob::start(TrackList& list, const RipOptions& options) {
 bool RipJob::start(int sessionHandle, std::vector<TrackItem> queue, const RipOptions& options) {
     if (running() || queue.empty())
         return false;
-    if (worker_.joinable())
-        worker_.join();  // the last job has sent its end message already
     {
         std::lock_guard lock(mutex_);
         entries_.clear();
@@ -107,19 +98,12 @@ bool RipJob::start(int sessionHandle, std::vector<TrackItem> queue, const RipOpt
     progressHidden_ = true;
     entryFailed_ = false;
     currentRow_ = entries_.front().item.row;
-    running_ = true;
     handle_ = sessionHandle;
-    worker_ = std::thread([this] { run(); });
-    return true;
+    return thread_.start([this] { run(); });
 }
 
 void RipJob::cancel() {
     cancelFlag() = 1;
-}
-
-void RipJob::wait() {
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
-        worker_.join();
 }
 
 std::vector<RipEntry> RipJob::entries() const {
@@ -207,7 +191,6 @@ void RipJob::run() {
         }
     }
     relay_.send(UM_JOB_END, 0, 0);
-    running_ = false;
 }
 
 bool RipJob::ripEntry(RipWorkers& work, std::size_t index) {

@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/messages.h"
+#include "rip/job_thread.h"
 #include "rip/track_list.h"
 
 namespace tonalda {
@@ -69,7 +69,7 @@ class RipJob {
   public:
     RipJob(CdEngine& engine, Registry& registry, MessageSink& view, Prompter& prompter);
     // Cancels a running worker and waits for it.
-    ~RipJob();
+    ~RipJob() = default;
     RipJob(const RipJob&) = delete;
     RipJob& operator=(const RipJob&) = delete;
 
@@ -86,8 +86,8 @@ class RipJob {
     // The Cancel command: the worker stops at its next block and removes the partial files.
     void cancel();
     // Waits until the worker has ended. Not on a thread that receives the worker's messages.
-    void wait();
-    bool running() const { return running_.load(); }
+    void wait() { thread_.wait(); }
+    bool running() const { return thread_.running(); }
 
     std::vector<RipEntry> entries() const;
     // The list row of the entry being worked on.
@@ -123,8 +123,6 @@ class RipJob {
     Relay relay_{*this};
     RipOptions options_;
     int handle_ = 0;
-    std::thread worker_;
-    std::atomic<bool> running_{false};
 
     mutable std::mutex mutex_;
     std::vector<RipEntry> entries_;
@@ -134,6 +132,7 @@ class RipJob {
     std::size_t current_ = 0;
     bool progressHidden_ = true;
     bool entryFailed_ = false;
+    JobThread thread_;  // last: it goes first
 };
 
 }  // namespace tonalda

@@ -28,38 +28,22 @@ SegmentRip::SegmentRip(CdEngine& engine, Registry& registry, MessageSink& dialog
                        Prompter& prompter)
     : engine_(engine), registry_(registry), dialog_(dialog), prompter_(prompter) {}
 
-SegmentRip::~SegmentRip() {
-    if (worker_.joinable()) {
-        cancelFlag() = 1;
-        worker_.join();
-    }
-}
-
 bool SegmentRip::start(int sessionHandle, std::uint32_t startFrame, std::uint32_t endFrame,
                        const SegmentRipOptions& options) {
     if (running() || endFrame <= startFrame)
         return false;
-    if (worker_.joinable())
-        worker_.join();
     options_ = options;
     cancelFlag() = 0;
     setStatus({});
     outcome_ = SegmentOutcome::Running;
-    running_ = true;
-    worker_ = std::thread([this, sessionHandle, startFrame, endFrame] {
+    return thread_.start([this, sessionHandle, startFrame, endFrame] {
         run(sessionHandle, startFrame, endFrame - startFrame);
     });
-    return true;
 }
 
 void SegmentRip::cancel() {
     cancelFlag() = 1;
     setStatus(kSegmentCanceled);
-}
-
-void SegmentRip::wait() {
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
-        worker_.join();
 }
 
 std::string SegmentRip::status() const {
@@ -101,7 +85,6 @@ void SegmentRip::run(int handle, std::uint32_t startFrame, std::uint32_t frameCo
     else if (outcome == SegmentOutcome::Failed)
         setStatus(kSegmentError);
     outcome_ = outcome;
-    running_ = false;
 }
 
 SegmentOutcome SegmentRip::rip(int handle, std::uint32_t startFrame, std::uint32_t frameCount) {

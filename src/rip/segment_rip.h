@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/messages.h"
+#include "rip/job_thread.h"
 
 namespace tonalda {
 
@@ -50,7 +50,7 @@ class SegmentRip {
   public:
     SegmentRip(CdEngine& engine, Registry& registry, MessageSink& dialog, Prompter& prompter);
     // Cancels a running worker and waits for it.
-    ~SegmentRip();
+    ~SegmentRip() = default;
     SegmentRip(const SegmentRip&) = delete;
     SegmentRip& operator=(const SegmentRip&) = delete;
 
@@ -61,8 +61,8 @@ class SegmentRip {
     // Cancel: the worker stops at its next block and removes what it had written.
     void cancel();
     // Waits until the worker has ended. Not on a thread that receives the worker's messages.
-    void wait();
-    bool running() const { return running_.load(); }
+    void wait() { thread_.wait(); }
+    bool running() const { return thread_.running(); }
 
     std::string status() const;
     SegmentOutcome outcome() const { return outcome_.load(); }
@@ -87,11 +87,10 @@ class SegmentRip {
     Prompter& prompter_;
     Relay relay_{*this};
     SegmentRipOptions options_;
-    std::thread worker_;
-    std::atomic<bool> running_{false};
     std::atomic<SegmentOutcome> outcome_{SegmentOutcome::Finished};
     mutable std::mutex mutex_;
     std::string status_;
+    JobThread thread_;  // last: it goes first
 };
 
 }  // namespace tonalda

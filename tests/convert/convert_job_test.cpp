@@ -1,0 +1,182 @@
+// Convert jobs with the installer's settings and the real encoder modules: names in the encode
+// folder, statuses and message order, tags, and cancel.
+
+#include "convert/convert_job.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/installer.h"
+#include "codecs/codec_test_support.h"
+#include "convert/convert_list.h"
+#include "platform/cancel_flag.h"
+#include "platform/prompter.h"
+
+namespace tonalda {
+namespace {
+
+constexpr std::uint32_t kFrames = 44100;  // one second each
+
+class ConvertJobTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        InstallPlace place{test::moduleDir(), dir_.path(), dir_ / "cache", dir_ / "data",
+                           "test@host"};
+        std::ostringstream errors;
+        ASSERT_TRUE(install(registry_, defaultSettings(place), true, errors).ok) << errors.str();
+        ASSERT_TRUE(options_.ogg.load(registry_));
+        ASSERT_TRUE(options_.wma.load(registry_));
+        options_.encodeFolder = dir_ / "encoded";
+        // Sources from different folders.
+        for (const char* source : {"one/Song.wav", "two/Second.wav", "three/Third.wav"}) {
+            std::filesystem::create_directories((dir_ / source).parent_path());
+            test::writeToneWav(dir_ / source, kFrames);
+            sources_.push_back((dir_ / source).string());
+        }
+        list_.addFiles(sources_, prompter_);
+        cancelFlag() = 0;
+    }
+    void TearDown() override { cancelFlag() = 0; }
+
+    std::vector<std::string> statuses(const ConvertJob& job) const {
+        std::vector<std::string> result;
+        for (const ConvertEntry& entry : job.entries())
+            result.push_back(entry.status);
+        return result;
+    }
+    std::filesystem::path encoded(const std::string& name) const { return dir_ / "encoded" / name; }
+    static std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+        std::vector<std::string> names;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::TempDir dir_;
+    Registry registry_{dir_ / "registry.reg"};
+    ConvertOptions options_;
+    RecordingPrompter prompter_;
+    ConvertList list_;
+    std::vector<std::string> sources_;
+};
+
+TEST_F(ConvertJobTest, ThreeWavsToEachFormatLandInTheEncodeFolderWithTheirTags) {
+    list_.row(0).tag->isV1 = 1;
+    list_.row(0).tag->Title1 = "Song title";
+    list_.row(0).tag->Album1 = "Album one";
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        std::filesystem::create_directories(dir_ / "encoded");
+        test::writeFile(encoded("Song" + extension), "an older file of that name");
+        RecordingMessageSink view;
+        ConvertJob job(registry_, view, prompter_);
+        ASSERT_TRUE(job.start(list_, format, options_));
+        EXPECT_EQ(list_.row(2).status, "Waiting");
+        job.wait();
+
+        EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+        EXPECT_EQ(statuses(job), std::vector<std::string>(3, "Encoded"));
+        EXPECT_TRUE(job.succeeded());
+        EXPECT_EQ(filesIn(dir_ / "encoded"),
+                  (std::vector<std::string>{"Second" + extension, "Song" + extension,
+                                            "Third" + extension}));
+        std::vector<std::string> outline;
+        for (const SentMessage& sent : view.messages())
+            if (sent.message != UM_ENCODE_PROGRESS)
+                outline.push_back(std::to_string(sent.message - kFirstUserMessage));
+        EXPECT_EQ(outline,
+                  (std::vector<std::string>{"106", "107", "106", "107", "106", "107", "109"}));
+        const auto progress = view.messagesOf(UM_ENCODE_PROGRESS);
+        ASSERT_FALSE(progress.empty());
+        if (format == OutputFormat::Wma)
+            EXPECT_EQ(progress.back().wParam, 1000u);
+        else
+            EXPECT_LT(progress.back().wParam, 1000u) << "the skipped header is not counted";
+
+        const auto song = encoded("Song" + extension);
+        auto fields = test::probe(song);
+        EXPECT_NEAR(std::stod(fields["duration"]), 1.0, 0.1);
+        if (format == OutputFormat::Ogg) {
+            const std::string comments =
+                test::runCommand("vorbiscomment -l " + test::quoted(song)).output;
+            EXPECT_NE(comments.find("TITLE=Song title\n"), std::string::npos) << comments;
+            EXPECT_NE(comments.find("ALBUM=Album one\n"), std::string::npos) << comments;
+        } else {
+            EXPECT_EQ(fields["TAG:title"], "Song title");
+        }
+        if (format == OutputFormat::Mp3) {
+            // A row with neither tag version switched on gives an MP3 without tags.
+            const std::string second = test::readFile(encoded("Second.mp3"));
+            EXPECT_FALSE(second.starts_with("ID3"));
+            EXPECT_NE(second.substr(second.size() - 128, 3), "TAG");
+        }
+        std::filesystem::remove_all(dir_ / "encoded");
+    }
+}
+
+TEST_F(ConvertJobTest, CancelDuringTheSecondLeavesNoSecondOrThirdOutput) {
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        ConvertJob* running = nullptr;
+        int begun = 0;
+        RecordingMessageSink view([&](const SentMessage& sent) -> LParam {
+            begun += sent.message == UM_ENCODE_BEGIN;
+            if (begun == 2 && sent.message == UM_ENCODE_PROGRESS && running)
+                running->cancel();
+            return 0;
+        });
+        ConvertJob job(registry_, view, prompter_);
+        running = &job;
+        ASSERT_TRUE(job.start(list_, format, options_));
+        job.wait();
+
+        EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Canceled", "Canceled"}));
+        EXPECT_FALSE(job.succeeded());
+        EXPECT_EQ(filesIn(dir_ / "encoded"), std::vector<std::string>{"Song" + extension});
+        EXPECT_EQ(begun, 2);
+        EXPECT_EQ(view.messages().back().message, UM_CONVERT_END);
+        EXPECT_EQ(job.currentRow(), 1);
+        std::filesystem::remove_all(dir_ / "encoded");
+    }
+}
+
+TEST_F(ConvertJobTest, AFileThatCannotBeReadIsAnErrorAndTheJobGoesOn) {
+    std::filesystem::remove(sources_[1]);
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        RecordingMessageSink view;
+        RecordingPrompter prompter;
+        ConvertJob job(registry_, view, prompter);
+        ASSERT_TRUE(job.start(list_, format, options_));
+        job.wait();
+        EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Error", "Encoded"}));
+        EXPECT_EQ(prompter.texts().size(), 1u);
+        EXPECT_EQ(filesIn(dir_ / "encoded"),
+                  (std::vector<std::string>{"Song" + extension, "Third" + extension}));
+        std::filesystem::remove_all(dir_ / "encoded");
+    }
+}
+
+TEST_F(ConvertJobTest, NothingStartsForAnEmptyListOrWav) {
+    RecordingMessageSink view;
+    ConvertJob job(registry_, view, prompter_);
+    ConvertList empty;
+    EXPECT_FALSE(job.start(empty, OutputFormat::Mp3, options_));
+    EXPECT_FALSE(job.start(list_, OutputFormat::Wav, options_));
+    EXPECT_TRUE(view.messages().empty());
+    EXPECT_EQ(list_.row(0).status, "");
+}
+
+TEST(ConvertOutputPath, SourceFileNameInTheEncodeFolderWithTheFormatsExtension) {
+    EXPECT_EQ(convertOutputPath("/out", "/music/Song.wav", OutputFormat::Mp3), "/out/Song.mp3");
+    EXPECT_EQ(convertOutputPath("/out", "/music/x.wave", OutputFormat::Ogg), "/out/x..ogg");
+}
+
+}  // namespace
+}  // namespace tonalda
