@@ -38,6 +38,11 @@ TEST(CliCommandLine, FlagsGoWithTheirCommands) {
     EXPECT_EQ(rip.options->format, 3);
     EXPECT_EQ(rip.options->outFolder, "/x");
 
+    auto convert = parse({"convert", "--format", "wma", "a.wav", "b.wav"});
+    ASSERT_TRUE(convert.options) << convert.error;
+    EXPECT_EQ(convert.options->format, 2);
+    EXPECT_EQ(convert.options->files, (std::vector<std::string>{"a.wav", "b.wav"}));
+
     auto library = parse({"library", "ini-write", "--unit", "0"});
     ASSERT_TRUE(library.options) << library.error;
     EXPECT_EQ(library.options->library, LibraryOperation::IniWrite);

@@ -22,7 +22,7 @@ int runCommand(const CliOptions& options, Console& console) {
         case Command::Rip:
             return ripDisc(options, console);
         case Command::Convert:
-            break;
+            return convertFiles(options, console);
     }
     return 2;
 }

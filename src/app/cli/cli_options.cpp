@@ -52,6 +52,8 @@ std::optional<Command> commandNamed(std::string_view name) {
         return Command::Toc;
     if (name == "rip")
         return Command::Rip;
+    if (name == "convert")
+        return Command::Convert;
     if (name == "lookup")
         return Command::Lookup;
     if (name == "library")

@@ -1,0 +1,47 @@
+// convert: WAV files through the convert list and the convert job into the encode folder.
+
+#include <filesystem>
+
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_console.h"
+#include "app/cli/cli_job_view.h"
+#include "convert/convert_job.h"
+#include "convert/convert_list.h"
+#include "platform/cancel_flag.h"
+#include "platform/registry.h"
+
+namespace tonalda::cli {
+
+int convertFiles(const CliOptions& options, Console& console) {
+    ConsolePrompter prompter(console);
+    ConvertList list;
+    // Files listed twice or unreadable are told and left out, as the convert view does.
+    const int added = list.addFiles(options.files, prompter);
+    if (added == 0)
+        return 1;
+    ConvertOptions convert = currentConvertOptions();
+    if (options.outFolder)
+        convert.encodeFolder = std::filesystem::absolute(*options.outFolder);
+
+    const ConvertJob* running = nullptr;
+    ConsoleJobView view(console, [&] {
+        const auto entries = running->entries();
+        const auto row = static_cast<std::size_t>(running->currentRow());
+        return row < entries.size() ? entries[row].source : std::string("File");
+    });
+    ConvertJob job(Registry::instance(), view, prompter);
+    running = &job;
+    if (cancelFlag().load() != 0)
+        return 1;  // Ctrl-C before anything started
+    if (!job.start(list, static_cast<OutputFormat>(*options.format), convert))
+        return 1;
+    job.wait();
+    std::string summary;
+    for (const ConvertEntry& entry : job.entries())
+        summary += entry.source + ": " + entry.status + "\n";
+    console.outText(summary);
+    const bool everyFileListed = added == static_cast<int>(options.files.size());
+    return job.succeeded() && everyFileListed ? 0 : 1;
+}
+
+}  // namespace tonalda::cli
