@@ -96,6 +96,7 @@ bool RipJob::start(int sessionHandle, std::vector<TrackItem> queue, const RipOpt
     options_ = options;
     current_ = 0;
     progressHidden_ = true;
+    stoppedEarly_ = false;
     entryFailed_ = false;
     currentRow_ = entries_.front().item.row;
     handle_ = sessionHandle;
@@ -159,8 +160,9 @@ void RipJob::observe(UserMessage message) {
             failJob();
             break;
         case UM_JOB_END:
-            if (!progressHidden_) {
-                // The job stopped inside an entry: it and the entries after it did not finish.
+            // The job stopped inside an entry, or between its extraction and its encoding: it
+            // and the entries after it did not finish.
+            if (!progressHidden_ || stoppedEarly_) {
                 progressHidden_ = true;
                 std::lock_guard lock(mutex_);
                 for (std::size_t i = current_; i < entries_.size(); ++i)
@@ -186,8 +188,10 @@ void RipJob::run() {
         for (std::size_t index = 0; index < count; ++index) {
             current_ = index;
             entryFailed_ = false;
-            if (!ripEntry(work, index))
+            if (!ripEntry(work, index)) {
+                stoppedEarly_ = true;
                 break;
+            }
         }
     }
     relay_.send(UM_JOB_END, 0, 0);

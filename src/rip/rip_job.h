@@ -131,6 +131,7 @@ class RipJob {
     // Touched only by the worker (its messages arrive on its own thread).
     std::size_t current_ = 0;
     bool progressHidden_ = true;
+    bool stoppedEarly_ = false;
     bool entryFailed_ = false;
     JobThread thread_;  // last: it goes first
 };

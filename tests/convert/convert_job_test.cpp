@@ -163,6 +163,17 @@ TEST_F(ConvertJobTest, AFileThatCannotBeReadIsAnErrorAndTheJobGoesOn) {
     }
 }
 
+TEST_F(ConvertJobTest, RefusedOggSetupIsReportedAndLeavesNoEmptyFile) {
+    options_.ogg.Samplerate = 42;  // off the list: libvorbisenc refuses it
+    RecordingMessageSink view;
+    ConvertJob job(registry_, view, prompter_);
+    ASSERT_TRUE(job.start(list_, OutputFormat::Ogg, options_));
+    job.wait();
+    EXPECT_EQ(statuses(job), std::vector<std::string>(3, "Error"));
+    EXPECT_EQ(prompter_.texts().size(), 3u);
+    EXPECT_TRUE(filesIn(dir_ / "encoded").empty());
+}
+
 TEST_F(ConvertJobTest, NothingStartsForAnEmptyListOrWav) {
     RecordingMessageSink view;
     ConvertJob job(registry_, view, prompter_);

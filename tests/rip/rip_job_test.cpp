@@ -167,11 +167,18 @@ TEST_P(RipJobCancel, Track3Of5KeepsEarlierFilesAndLeavesNothingOfTrack3) {
     EXPECT_EQ(view.messages().back().message, UM_JOB_END);
 }
 
+std::string cancelCaseName(const ::testing::TestParamInfo<CancelCase>& info) {
+    static const char* const kFormats[] = {"Wav", "Mp3", "Wma", "Ogg"};
+    return std::string(kFormats[info.param.format]) +
+           (info.param.phaseProgress == UM_EXTRACT_PROGRESS ? "WhileExtracting" : "WhileEncoding");
+}
+
 INSTANTIATE_TEST_SUITE_P(Phases, RipJobCancel,
                          ::testing::Values(CancelCase{1, UM_EXTRACT_PROGRESS},
                                            CancelCase{1, UM_ENCODE_PROGRESS},
                                            CancelCase{2, UM_ENCODE_PROGRESS},
-                                           CancelCase{3, UM_ENCODE_PROGRESS}));
+                                           CancelCase{3, UM_ENCODE_PROGRESS}),
+                         cancelCaseName);
 
 TEST_F(RipJobEndToEnd, ExtractionErrorInTrack2EndsTheJobAndTheNextJobIsClean) {
     options_.format = 1;
@@ -203,6 +210,23 @@ TEST_F(RipJobEndToEnd, ExtractionErrorInTrack2EndsTheJobAndTheNextJobIsClean) {
     EXPECT_FALSE(job.errorFlag());
     EXPECT_EQ(statuses(job), std::vector<std::string>(5, "Extracted"));
     EXPECT_TRUE(job.succeeded());
+}
+
+TEST_F(RipJobEndToEnd, AnOutputFolderThatCannotBeMadeStopsTheJobAsAnError) {
+    options_.format = 3;
+    test::writeFile(dir_ / "rip", "a file where the rip folder should be");
+    TrackList list(*engine_);
+    loadDisc(list, 0);
+    RecordingMessageSink view;
+    RipJob job(*engine_, registry_, view, prompter_);
+    ASSERT_TRUE(job.start(list, options_));
+    job.wait();
+    EXPECT_EQ(prompter_.texts().size(), 1u);
+    EXPECT_TRUE(job.errorFlag());
+    EXPECT_EQ(statuses(job), std::vector<std::string>(5, "Error"));
+    EXPECT_EQ(view.messagesOf(UM_EXTRACT_BEGIN).size(), 1u);
+    EXPECT_EQ(view.messagesOf(UM_ENCODE_BEGIN).size(), 0u);
+    EXPECT_TRUE(filesIn(dir_ / "temp").empty());
 }
 
 TEST_F(RipJobEndToEnd, TwoTracksComposingTheSameNameLeaveTheSecondFile) {
