@@ -27,6 +27,15 @@ UniqueFile openReported(const fs::path& file, const char* mode, const char* what
     return opened;
 }
 
+// Creating the output would truncate the input when both name the same file.
+bool refuseSameFile(const fs::path& input, const fs::path& output, Prompter& prompter) {
+    std::error_code error;
+    if (!fs::equivalent(input, output, error))
+        return false;
+    prompter.tell("The output file is the input file: " + output.string(), PromptIcon::Error);
+    return true;
+}
+
 }  // namespace
 
 void removeQuietly(const fs::path& file) {
@@ -37,7 +46,7 @@ void removeQuietly(const fs::path& file) {
 EncodeOutcome encodeOggFile(OggEncoder& encoder, const fs::path& input, const fs::path& output,
                             const TagInfo* tags, MessageSink* notify, Prompter& prompter) {
     UniqueFile in = openReported(input, "rb", "Cannot open the input file ", prompter);
-    if (!in)
+    if (!in || refuseSameFile(input, output, prompter))
         return EncodeOutcome::Failed;
     UniqueFile out = openReported(output, "wb", "Cannot create the output file ", prompter);
     if (!out)
@@ -76,7 +85,7 @@ EncodeOutcome encodeWmaFile(WmaEncoder& encoder, const WmaSettings& settings, co
                             const fs::path& output, const TagInfo* tags, MessageSink* notify,
                             Prompter& prompter) {
     UniqueFile in = openReported(input, "rb", "Cannot open the input file ", prompter);
-    if (!in)
+    if (!in || refuseSameFile(input, output, prompter))
         return EncodeOutcome::Failed;
     std::uint32_t chunkSize = 0;
     if (encoder.openWriter(output, settings.bitrate(), settings.sampleRate(), settings.channels(),

@@ -174,6 +174,27 @@ TEST_F(ConvertJobTest, RefusedOggSetupIsReportedAndLeavesNoEmptyFile) {
     EXPECT_TRUE(filesIn(dir_ / "encoded").empty());
 }
 
+TEST_F(ConvertJobTest, ASourceThatWouldBeItsOwnOutputIsLeftAlone) {
+    std::filesystem::create_directories(dir_ / "encoded");
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        const auto source = encoded("Already" + extension);
+        test::writeToneWav(source, 4410);
+        const std::string before = test::readFile(source);
+        ConvertList list;
+        list.addFiles({source.string()}, prompter_);
+        RecordingMessageSink view;
+        RecordingPrompter prompter;
+        ConvertJob job(registry_, view, prompter);
+        ASSERT_TRUE(job.start(list, format, options_));
+        job.wait();
+        EXPECT_EQ(statuses(job), std::vector<std::string>{"Error"});
+        EXPECT_EQ(prompter.texts().size(), 1u);
+        EXPECT_TRUE(test::readFile(source) == before);
+    }
+}
+
 TEST_F(ConvertJobTest, NothingStartsForAnEmptyListOrWav) {
     RecordingMessageSink view;
     ConvertJob job(registry_, view, prompter_);
