@@ -4,10 +4,10 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_console.h"
+#include "app/cli/cli_interrupt.h"
 #include "app/cli/cli_job_view.h"
 #include "convert/convert_job.h"
 #include "convert/convert_list.h"
-#include "platform/cancel_flag.h"
 #include "platform/registry.h"
 
 namespace tonalda::cli {
@@ -31,10 +31,12 @@ int convertFiles(const CliOptions& options, Console& console) {
     });
     ConvertJob job(Registry::instance(), view, prompter);
     running = &job;
-    if (cancelFlag().load() != 0)
+    if (interrupted())
         return 1;  // Ctrl-C before anything started
     if (!job.start(list, static_cast<OutputFormat>(*options.format), convert))
         return 1;
+    if (interrupted())
+        job.cancel();  // Ctrl-C while the job was starting: its start cleared the cancel flag
     job.wait();
     std::string summary;
     for (const ConvertEntry& entry : job.entries())

@@ -5,10 +5,10 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_console.h"
+#include "app/cli/cli_interrupt.h"
 #include "app/cli/cli_job_view.h"
 #include "app/cli/cli_session.h"
 #include "cdaccess/cd_engine.h"
-#include "platform/cancel_flag.h"
 #include "platform/registry.h"
 #include "rip/output_format.h"
 #include "rip/output_settings.h"
@@ -64,12 +64,14 @@ int ripTracks(const CliOptions& options, DriveSession& session, Console& console
     });
     RipJob job(cdEngine(), Registry::instance(), view, prompter);
     running = &job;
-    if (cancelFlag().load() != 0)
+    if (interrupted())
         return 1;  // Ctrl-C before anything started
     if (!job.start(list, currentRipOptions())) {
         console.err(kInvalidSelection);
         return 1;
     }
+    if (interrupted())
+        job.cancel();  // Ctrl-C while the job was starting: its start cleared the cancel flag
     job.wait();
     std::string summary;
     for (const RipEntry& entry : job.entries())
@@ -112,10 +114,12 @@ int ripSegment(const FrameRange& segment, DriveSession& session, Console& consol
     ConsolePrompter prompter(console);
     ConsoleJobView view(console, [&] { return label; });
     SegmentRip job(cdEngine(), Registry::instance(), view, prompter);
-    if (cancelFlag().load() != 0)
+    if (interrupted())
         return 1;  // Ctrl-C before anything started
     if (!job.start(session.handle(), range.start, range.end, options))
         return 1;
+    if (interrupted())
+        job.cancel();  // Ctrl-C while the job was starting: its start cleared the cancel flag
     job.wait();
     console.endProgress();
     const SegmentOutcome outcome = job.outcome();
