@@ -2,6 +2,13 @@
 // a writer for it; the writer takes attributes, the input and output formats, 16-bit PCM, and on
 // Flush finishes a Windows Media Audio file (ASF container, WMA version 2).
 //
+// WriteSamples takes 16-bit PCM in the format given to SetInputFormat: that record is the truth
+// about the bytes that follow, and the writer never looks at them for another. When it differs
+// from the output format (rate or channels), the writer resamples and remixes with
+// libswresample, so the file keeps the length and pitch of its input. The program's WMA encoder
+// gives a record with its output rate and channels, and hands over its CD audio converted to
+// them.
+//
 // Attributes become ASF metadata under their WM names ("Title", "Author", "Copyright",
 // "Description" and the "WM/..." names), so other players read them back. The boolean
 // "use_drm" is recorded as an attribute of the file; no rights management is applied.

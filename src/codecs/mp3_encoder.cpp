@@ -59,10 +59,16 @@ BE_CONFIG buildLameConfig(Registry& registry) {
     const std::uint32_t resample = read("ReSampleRate");
     config.bWriteVBRHeader = readSigned("VBRHeader");
     config.nMode = readSigned("Mode");
-    config.dwSampleRate = mp3InputSampleRate(readSigned("SampleRate"));
-    // With resampling on, the chosen rate is also forced on the output instead of letting the
-    // encoder pick a lower one for low bitrates; with it off the encoder decides.
-    config.dwReSampleRate = resample ? config.dwSampleRate : 0;
+    // Every file this encoder reads is CD audio, so that is the input rate LAME is told. The
+    // chosen rate is the rate of the MP3 file, which LAME resamples to. With "Default" the
+    // resample switch keeps the CD's rate on the output; without it LAME picks the output rate,
+    // lower for low bitrates.
+    const std::int32_t sampleRate = readSigned("SampleRate");
+    config.dwSampleRate = kCdSampleRate;
+    if (sampleRate != 0)
+        config.dwReSampleRate = mp3SampleRate(sampleRate);
+    else
+        config.dwReSampleRate = resample ? kCdSampleRate : 0;
 
     if (read("BPreset"))
         config.nPreset = mp3PresetNumber(readSigned("Preset"));

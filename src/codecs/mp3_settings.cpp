@@ -61,7 +61,7 @@ Mp3Settings& mp3Settings() {
     return settings;
 }
 
-std::uint32_t mp3InputSampleRate(std::int32_t position) {
+std::uint32_t mp3SampleRate(std::int32_t position) {
     static constexpr std::uint32_t kRates[] = {44100, 8000,  11025, 12000, 16000,
                                                22050, 24000, 32000, 44100, 48000};
     return fromList(kRates, position);

@@ -80,7 +80,7 @@ constexpr std::int32_t mp3AbrSliderFromBitRate(std::int32_t bitRate) {
 }
 
 // Tables A to D: list positions to what the encoder receives.
-std::uint32_t mp3InputSampleRate(std::int32_t position);  // Hz
+std::uint32_t mp3SampleRate(std::int32_t position);       // Hz
 std::uint32_t mp3ConstantBitrate(std::int32_t position);  // kbit/s
 std::uint32_t mp3VbrBitrate(std::int32_t position);       // kbit/s
 std::int32_t mp3PresetNumber(std::int32_t stored);        // LAME's preset number

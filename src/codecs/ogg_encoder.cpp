@@ -66,7 +66,14 @@ bool OggEncoder::beginStream(std::FILE* output, const TagInfo* tags) {
         setupResult_ = vorbis_encode_init(
             &info_, channels, rate, oggLimitBitrate(settings_.Maxrate),
             oggNominalBitrate(settings_.Normrate), oggLimitBitrate(settings_.Minrate));
+    if (setupResult_ == 0 && rate != kCdSampleRate) {
+        resampler_ = std::make_unique<CdAudioResampler>(static_cast<int>(rate), channels,
+                                                        CdAudioResampler::Layout::PlanarFloat);
+        if (!resampler_->ready())
+            setupResult_ = OV_EFAULT;
+    }
     if (setupResult_ != 0) {
+        resampler_.reset();
         vorbis_info_clear(&info_);
         info_ = {};
         return false;
@@ -112,7 +119,10 @@ bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, MessageSink* 
         bytesDone += static_cast<long long>(count);
         sendEncodeProgress(notify, bytesDone, totalBytes);
         if (count == 0) {
+            drainResampler();
             vorbis_analysis_wrote(&dsp_, 0);
+        } else if (resampler_) {
+            analyseResampled(block, static_cast<int>(count / kCdFrameBytes));
         } else {
             // Whole 4-byte frames only; a partial frame at the end is dropped.
             const int frames = static_cast<int>(count / 4);
@@ -147,6 +157,35 @@ bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, MessageSink* 
     return true;
 }
 
+// The block's frames go through the resampler straight into the analysis buffer, whose
+// float planes are the resampler's output layout.
+void OggEncoder::analyseResampled(const unsigned char* block, int frames) {
+    const int room = resampler_->roomFor(frames);
+    if (room <= 0)
+        return;
+    float** buffer = vorbis_analysis_buffer(&dsp_, room);
+    const int made =
+        resampler_->convert(block, frames, reinterpret_cast<std::uint8_t**>(buffer), room);
+    // Zero frames would tell the analysis that the stream has ended.
+    if (made > 0)
+        vorbis_analysis_wrote(&dsp_, made);
+}
+
+// What the resampler's filter still holds is the end of the audio.
+void OggEncoder::drainResampler() {
+    if (!resampler_)
+        return;
+    for (int room = resampler_->roomFor(0); room > 0; room = resampler_->roomFor(0)) {
+        float** buffer = vorbis_analysis_buffer(&dsp_, room);
+        const int made =
+            resampler_->convert(nullptr, 0, reinterpret_cast<std::uint8_t**>(buffer), room);
+        if (made <= 0)
+            break;
+        vorbis_analysis_wrote(&dsp_, made);
+    }
+    resampler_.reset();
+}
+
 void OggEncoder::endStream() {
     if (begun_) {
         ogg_stream_clear(&stream_);
@@ -156,6 +195,7 @@ void OggEncoder::endStream() {
         vorbis_info_clear(&info_);
         begun_ = false;
     }
+    resampler_.reset();
     stream_ = {};
     block_ = {};
     dsp_ = {};

@@ -6,6 +6,9 @@
 #include <vorbis/codec.h>
 
 #include <cstdio>
+#include <memory>
+
+#include "codecs/cd_audio_resampler.h"
 
 namespace tonalda {
 
@@ -29,11 +32,13 @@ class OggEncoder {
     ~OggEncoder();
 
     // Sets the encoder up and writes the three header packets as complete pages. False when
-    // libvorbisenc refused the settings; nothing has been written then.
+    // libvorbisenc refused the settings (or, at a rate other than the CD's, the resampler could
+    // not be made); nothing has been written then.
     bool beginStream(std::FILE* output, const TagInfo* tags);
-    // Encodes the input from its current position to its end (interleaved 16-bit little-endian
-    // stereo). True when the stream was finished, false when cancelFlag stopped it. Progress
-    // goes synchronously to `notify` (may be null) once per block.
+    // Encodes the input from its current position to its end (CD audio: interleaved 16-bit
+    // little-endian stereo at 44100 Hz), resampled on the way when the stream has another rate.
+    // True when the stream was finished, false when cancelFlag stopped it. Progress goes
+    // synchronously to `notify` (may be null) once per block.
     bool encodeStream(std::FILE* input, std::FILE* output, MessageSink* notify);
     // Releases the libraries' state; safe to call at any time.
     void endStream();
@@ -46,6 +51,8 @@ class OggEncoder {
 
   private:
     void writePage(std::FILE* output) const;
+    void analyseResampled(const unsigned char* block, int frames);
+    void drainResampler();
 
     const OggSettings& settings_;
     ogg_stream_state stream_{};
@@ -55,6 +62,8 @@ class OggEncoder {
     vorbis_comment comment_{};
     vorbis_dsp_state dsp_{};
     vorbis_block block_{};
+    // Only while the stream's rate is not the CD's; dropped once drained at the end.
+    std::unique_ptr<CdAudioResampler> resampler_;
     bool endOfStream_ = false;
     bool begun_ = false;
     int setupResult_ = 0;

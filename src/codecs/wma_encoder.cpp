@@ -83,6 +83,7 @@ void WmaEncoder::releaseWriter() {
     if (writer_)
         writer_->lpVtbl->Release(writer_);
     writer_ = nullptr;
+    resampler_.reset();
 }
 
 std::int32_t WmaEncoder::openWriter(const fs::path& output, std::uint32_t bitrate,
@@ -131,6 +132,16 @@ std::int32_t WmaEncoder::openWriter(const fs::path& output, std::uint32_t bitrat
         releaseWriter();
         prompter_.tell(" Failed to Set Output Format");
         return result;
+    }
+    if (sampleRate != static_cast<std::uint32_t>(kCdSampleRate)) {
+        resampler_ = std::make_unique<CdAudioResampler>(static_cast<int>(sampleRate),
+                                                        static_cast<int>(channels),
+                                                        CdAudioResampler::Layout::InterleavedInt16);
+        if (!resampler_->ready()) {
+            releaseWriter();
+            prompter_.tell("internal error");
+            return kInternalError;
+        }
     }
     chunkSize = kWmaChunkBytes;
     writerChannels_ = channels;
@@ -237,13 +248,37 @@ bool WmaEncoder::writeWavData(std::FILE* input, MessageSink* notify) {
         const std::size_t count = std::fread(block.data(), 1, block.size(), input);
         if (count == 0)
             break;  // the file shrank or cannot be read: end it with what came in
-        writeSamples(block.data(), static_cast<std::uint32_t>(writerChannels_ == 1
-                                                                  ? mixToMono(block.data(), count)
-                                                                  : count));
+        if (resampler_)
+            writeResampled(block.data(), static_cast<int>(count / kCdFrameBytes));
+        else
+            writeSamples(block.data(),
+                         static_cast<std::uint32_t>(
+                             writerChannels_ == 1 ? mixToMono(block.data(), count) : count));
         bytesDone += static_cast<long long>(count);
         sendEncodeProgress(notify, bytesDone, totalBytes);
     }
+    if (resampler_)
+        writeResampled(nullptr, 0);  // the end of the audio, still in the resampler's filter
     return true;
+}
+
+// Resamples whole CD frames (a partial frame at the end is dropped) and hands them to the
+// writer; no frames drain the resampler.
+void WmaEncoder::writeResampled(const std::uint8_t* cdFrames, int frames) {
+    const std::size_t frameBytes = resampler_->channels() * sizeof(std::int16_t);
+    for (;;) {
+        const int room = resampler_->roomFor(frames);
+        if (room <= 0)
+            return;
+        resampled_.resize(static_cast<std::size_t>(room) * frameBytes);
+        std::uint8_t* output[] = {resampled_.data()};
+        const int made = resampler_->convert(cdFrames, frames, output, room);
+        if (made <= 0)
+            return;
+        writeSamples(resampled_.data(), static_cast<std::uint32_t>(made * frameBytes));
+        if (cdFrames)
+            return;  // the whole block fitted in its room
+    }
 }
 
 }  // namespace tonalda

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string_view>
+#include <vector>
 
+#include "codecs/cd_audio_resampler.h"
 #include "codecs/module_library.h"
 #include "codecs/wmaudsdk_abi.h"
 
@@ -25,6 +28,11 @@ inline constexpr std::uint32_t kWmaChunkBytes = 16384;
 // The input format record for 16-bit PCM of the given rate and channels.
 WAVEFORMATEX wmaInputFormat(std::uint32_t sampleRate, std::uint32_t channels);
 
+// The writer is told that its input has the rate and channels of its output, and it is given
+// exactly that: the jobs' files are CD audio, which writeWavData mixes to one channel and
+// resamples to another rate where the settings ask for it. writeSamples passes PCM through as it
+// is, so its bytes must already have the writer's rate and channels.
+//
 // One object serves every job, one file at a time. Per file: openWriter, setAttribute as often
 // as wanted, optionally enableDrm, writeSamples per block, closeWriter. After a failed openWriter
 // there is no writer and the other calls do nothing.
@@ -39,8 +47,8 @@ class WmaEncoder {
 
     // Loads the module and makes the writer for `output`. 0 or positive on success with
     // chunkSize = kWmaChunkBytes; otherwise the failure has been shown, chunkSize is 0 and the
-    // result is 1 (no module), -1 (no entry point), 0x8000FFFF (path not convertible) or the
-    // writer's negative result.
+    // result is 1 (no module), -1 (no entry point), 0x8000FFFF (path not convertible, or no
+    // resampler for a rate other than the CD's) or the writer's negative result.
     std::int32_t openWriter(const std::filesystem::path& output, std::uint32_t bitrate,
                             std::uint32_t sampleRate, std::uint32_t channels,
                             std::uint32_t& chunkSize);
@@ -61,14 +69,16 @@ class WmaEncoder {
     void setAttributes(const WmaSettings& settings, const TagInfo& tags);
     // Feeds the PCM of an open WAV file, after its 44-byte header, in kWmaChunkBytes blocks, with
     // a progress message per block that counts the skipped header as done, so the last is 1000.
-    // The file is CD audio, two channels: for a one-channel writer each frame is mixed to the
-    // mean of left and right, so the file keeps its length instead of playing at half speed.
+    // The file is CD audio, two channels at 44100 Hz: for a one-channel writer each frame is
+    // mixed to the mean of left and right, and for another rate the audio is resampled, so the
+    // file keeps its length and pitch instead of playing at the wrong speed.
     // True when the whole file went in; false when cancelFlag stopped it (checked before each
     // block).
     bool writeWavData(std::FILE* input, MessageSink* notify);
 
   private:
     void releaseWriter();
+    void writeResampled(const std::uint8_t* cdFrames, int frames);
 
     Registry& registry_;
     Prompter& prompter_;
@@ -76,6 +86,9 @@ class WmaEncoder {
     WMAUDIOCREATEWRITER createWriter_ = nullptr;
     IWMAudioWriter* writer_ = nullptr;
     std::uint32_t writerChannels_ = 0;
+    // Only while the writer's rate is not the CD's.
+    std::unique_ptr<CdAudioResampler> resampler_;
+    std::vector<std::uint8_t> resampled_;
 };
 
 }  // namespace tonalda

@@ -2,7 +2,9 @@
 #define TONALDA_CODECS_WMAUDSDK_ABI_H
 /* The audio-writer module's interface (libWmAudSDK.so), shared by the WMA encoder and the module:
  * WMAudioCreateWriter makes a writer for one output file; the writer is an object with a table
- * of operations, each returning a 32-bit result that is negative on failure. Text is UTF-16. */
+ * of operations, each returning a 32-bit result that is negative on failure. Text is UTF-16.
+ * WriteSamples takes 16-bit PCM in the format given to SetInputFormat; when that differs from the
+ * output format, the writer resamples and remixes it to the output's rate and channels. */
 
 #include <stddef.h>
 #include <stdint.h>

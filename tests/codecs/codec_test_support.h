@@ -2,6 +2,8 @@
 // Shared by the encoder tests: a scratch folder with its own hive, canonical WAV files, and the
 // independent tools (ffprobe, ffmpeg, ogginfo, vorbiscomment) that check what was written.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -104,6 +106,13 @@ inline void writeToneWav(const std::filesystem::path& file, std::uint32_t frames
         extraBytes);
 }
 
+// The same tone of `hz` on both channels.
+inline void writeSameToneWav(const std::filesystem::path& file, std::uint32_t frames, double hz) {
+    writeWav(file, frames, [hz](std::uint32_t frame, int) {
+        return static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * hz * frame / 44100.0));
+    });
+}
+
 // Left and right in opposite phase: their mean is silence, either channel alone is loud.
 inline void writeOpposedWav(const std::filesystem::path& file, std::uint32_t frames) {
     writeWav(file, frames, [](std::uint32_t frame, int channel) {
@@ -171,6 +180,51 @@ inline std::vector<std::int16_t> decode(const std::filesystem::path& file) {
     std::vector<std::int16_t> samples(result.output.size() / 2);
     std::memcpy(samples.data(), result.output.data(), samples.size() * 2);
     return samples;
+}
+
+// The pitch of the tone in one channel of interleaved PCM at `rate` Hz, from its rising zero
+// crossings. A crossing counts only from below -2000 to above +2000, so coding noise near zero
+// adds none.
+inline double toneFrequency(const std::vector<std::int16_t>& samples, int channels, int channel,
+                            int rate) {
+    constexpr int kThreshold = 2000;
+    bool below = false;
+    long long first = -1;
+    long long last = -1;
+    long long crossings = 0;
+    for (std::size_t i = static_cast<std::size_t>(channel); i < samples.size();
+         i += static_cast<std::size_t>(channels)) {
+        if (samples[i] < -kThreshold) {
+            below = true;
+        } else if (below && samples[i] > kThreshold) {
+            below = false;
+            last = static_cast<long long>(i) / channels;
+            if (first < 0)
+                first = last;
+            ++crossings;
+        }
+    }
+    return crossings < 2 ? 0.0 : static_cast<double>(crossings - 1) * rate / (last - first);
+}
+
+// An encoded file made from `seconds` of CD audio: ffprobe reports `rate` and one channel per
+// tone; it lasts as long as its input, give or take a codec's padding (the length ffprobe reads
+// from the headers may count two or three MP3 frames of 72 ms at 8000 Hz); decoded, each channel
+// has its tone at the pitch it had in the input.
+inline void expectSameAudioAt(const std::filesystem::path& file, int rate, double seconds,
+                              const std::vector<double>& tones) {
+    auto fields = probe(file);
+    EXPECT_EQ(fields["sample_rate"], std::to_string(rate));
+    const int channels = static_cast<int>(tones.size());
+    EXPECT_EQ(fields["channels"], std::to_string(channels));
+    ASSERT_TRUE(fields.count("duration")) << file;
+    EXPECT_NEAR(std::stod(fields["duration"]), seconds, 0.25);
+    const auto samples = decode(file);
+    EXPECT_NEAR(static_cast<double>(samples.size()) / channels / rate, seconds, 0.1);
+    for (int channel = 0; channel < channels; ++channel)
+        EXPECT_NEAR(toneFrequency(samples, channels, channel, rate), tones[channel],
+                    tones[channel] * 0.005)
+            << "channel " << channel;
 }
 
 }  // namespace tonalda::test

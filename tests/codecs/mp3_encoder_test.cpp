@@ -70,10 +70,10 @@ class Mp3EncoderTest : public ::testing::Test {
 };
 
 TEST(Mp3TablesTest, ListPositionsMapToWhatLameReceives) {
-    EXPECT_EQ(mp3InputSampleRate(0), 44100u);  // "Default"
-    EXPECT_EQ(mp3InputSampleRate(8), 44100u);
-    EXPECT_EQ(mp3InputSampleRate(9), 48000u);
-    EXPECT_EQ(mp3InputSampleRate(22050), 22050u);  // beyond the list: taken as Hz
+    EXPECT_EQ(mp3SampleRate(0), 44100u);  // "Default"
+    EXPECT_EQ(mp3SampleRate(8), 44100u);
+    EXPECT_EQ(mp3SampleRate(9), 48000u);
+    EXPECT_EQ(mp3SampleRate(22050), 22050u);  // beyond the list: taken as Hz
     EXPECT_EQ(mp3ConstantBitrate(0), 8u);
     EXPECT_EQ(mp3ConstantBitrate(17), 320u);
     EXPECT_EQ(mp3ConstantBitrate(18), 18u);
@@ -123,8 +123,9 @@ TEST_F(Mp3EncoderTest, ConfigurationFollowsTheModeFlags) {
     EXPECT_EQ(config.bOriginal, 1);
     EXPECT_EQ(config.bWriteVBRHeader, 1);
     EXPECT_EQ(config.nMode, 3);
-    EXPECT_EQ(config.dwSampleRate, 48000u);
-    EXPECT_EQ(config.dwReSampleRate, 0u);
+    // The input is CD audio; the chosen rate is the output's, resample switch or not.
+    EXPECT_EQ(config.dwSampleRate, 44100u);
+    EXPECT_EQ(config.dwReSampleRate, 48000u);
     EXPECT_EQ(config.nPreset, 10000);  // "STUDIO"
     EXPECT_EQ(config.bEnableVBR, 0);
     EXPECT_EQ(config.nVbrMethod, 0);
@@ -161,11 +162,19 @@ TEST_F(Mp3EncoderTest, ConfigurationFollowsTheModeFlags) {
     EXPECT_EQ(config.bNoRes, 1);
     EXPECT_EQ(config.nPreset, -1);
 
-    // Resampling forces the chosen rate on the output as well.
     scratch.setValues("MP3", {{"ReSampleRate", 1}, {"SampleRate", 5}});
     config = buildLameConfig(scratch.registry());
-    EXPECT_EQ(config.dwSampleRate, 22050u);
+    EXPECT_EQ(config.dwSampleRate, 44100u);
     EXPECT_EQ(config.dwReSampleRate, 22050u);
+    // With "Default" the switch keeps the CD's rate on the output; without it LAME decides.
+    scratch.setValues("MP3", {{"SampleRate", 0}});
+    config = buildLameConfig(scratch.registry());
+    EXPECT_EQ(config.dwSampleRate, 44100u);
+    EXPECT_EQ(config.dwReSampleRate, 44100u);
+    scratch.setValues("MP3", {{"ReSampleRate", 0}});
+    config = buildLameConfig(scratch.registry());
+    EXPECT_EQ(config.dwSampleRate, 44100u);
+    EXPECT_EQ(config.dwReSampleRate, 0u);
 }
 
 TEST_F(Mp3EncoderTest, NoModeFlagGivesTheZeroedRecordWithTheGeneralValues) {
@@ -212,6 +221,28 @@ TEST_F(Mp3EncoderTest, CbrFileHasTheConfiguredStreamAndAnInfoTag) {
     EXPECT_EQ(progress.back().wParam, 999u);
     for (std::size_t i = 1; i < progress.size(); ++i)
         EXPECT_GE(progress[i].wParam, progress[i - 1].wParam);
+}
+
+TEST_F(Mp3EncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
+    writeToneWav(scratch / "in.wav", 3 * kOneSecond);
+    Mp3Encoder encoder(scratch.registry(), prompter);
+    const struct {
+        std::uint32_t position, rate, resample, vbr;
+    } cases[] = {{5, 22050, 0, 0}, {7, 32000, 1, 0}, {1, 8000, 0, 1}, {9, 48000, 0, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        useCbr(scratch, 11, 1);
+        scratch.setValues("MP3", {{"SampleRate", c.position},
+                                  {"ReSampleRate", c.resample},
+                                  {"CBR", 1 - c.vbr},
+                                  {"VBR", c.vbr}});
+        encoder.loadEncoder();
+        const fs::path base = scratch / ("r" + std::to_string(c.rate) + ".wav");
+        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink));
+        test::expectSameAudioAt(replaceLastFourCharacters(base.string(), ".mp3"),
+                                static_cast<int>(c.rate), 3.0, {1000, 440});
+    }
+    EXPECT_TRUE(prompter.texts().empty()) << prompter.texts()[0];
 }
 
 // The frame header bits of the first audio frame: CRC protection, private, copyright, original.

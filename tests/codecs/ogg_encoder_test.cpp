@@ -133,6 +133,44 @@ TEST_F(OggEncoderTest, OneChannelGetsTheMeanOfBoth) {
     EXPECT_LT(test::peak(samples), 200);
 }
 
+TEST_F(OggEncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
+    writeToneWav(dir / "in.wav", 3 * 44100);
+    for (const auto& [position, rate] : {std::pair{5, 22050}, std::pair{7, 32000}}) {
+        SCOPED_TRACE(rate);
+        settings.Samplerate = position;
+        const fs::path ogg = dir / ("r" + std::to_string(rate) + ".ogg");
+        RecordingMessageSink progress;
+        ASSERT_EQ(encode(dir / "in.wav", ogg, nullptr, &progress), std::optional(true));
+        EXPECT_EQ(runCommand("ogginfo " + quoted(ogg)).status, 0);
+        test::expectSameAudioAt(ogg, rate, 3.0, {1000, 440});
+        // Still one message per 4096 bytes read, the last just under 1000.
+        const auto messages = progress.messagesOf(UM_ENCODE_PROGRESS);
+        EXPECT_GE(messages.size(), 3 * 44100 * 4 / 4096u);
+        EXPECT_EQ(messages.back().wParam, 999u);
+    }
+
+    // Short inputs: the resampler's filter is drained at the end, stray bytes are dropped.
+    writeToneWav(dir / "empty.wav", 0);
+    ASSERT_EQ(encode(dir / "empty.wav", dir / "empty.ogg", nullptr, &sink), std::optional(true));
+    const auto empty = runCommand("ogginfo " + quoted(dir / "empty.ogg"));
+    EXPECT_NE(empty.output.find("Logical stream 1 ended"), std::string::npos) << empty.output;
+    EXPECT_EQ(empty.output.find("EOS not set"), std::string::npos) << empty.output;
+    writeToneWav(dir / "short.wav", 1023, 3);
+    ASSERT_EQ(encode(dir / "short.wav", dir / "short.ogg", nullptr, &sink), std::optional(true));
+    const auto decoded = runCommand("oggdec -Q -R -o - " + quoted(dir / "short.ogg"), false);
+    EXPECT_NEAR(static_cast<double>(decoded.output.size()), 1023 * 32000 / 44100 * 4, 8);
+
+    // One channel at a lower rate: the mean of both, resampled. Opposed channels cancel out.
+    settings.Stereo = 0;
+    settings.Samplerate = 4;  // 16000 Hz
+    test::writeSameToneWav(dir / "same.wav", 2 * 44100, 1000);
+    ASSERT_EQ(encode(dir / "same.wav", dir / "mono.ogg", nullptr, &sink), std::optional(true));
+    test::expectSameAudioAt(dir / "mono.ogg", 16000, 2.0, {1000});
+    test::writeOpposedWav(dir / "opposed.wav", 44100);
+    ASSERT_EQ(encode(dir / "opposed.wav", dir / "silent.ogg", nullptr, &sink), std::optional(true));
+    EXPECT_LT(test::peak(test::decode(dir / "silent.ogg")), 200);
+}
+
 TEST_F(OggEncoderTest, HeaderOnlyInputAndAPartialFrame) {
     writeToneWav(dir / "empty.wav", 0);
     ASSERT_EQ(encode(dir / "empty.wav", dir / "empty.ogg", nullptr, &sink), std::optional(true));

@@ -153,13 +153,53 @@ TEST_F(WmaEncoderTest, FramesSplitBetweenBlocksStayWhole) {
     EXPECT_LT(loudest, 600);
 }
 
-TEST_F(WmaEncoderTest, LowerRateAsConfigured) {
-    writeToneWav(scratch / "in.tmp", 44100);
-    ASSERT_TRUE(encodeWav(scratch / "in.tmp", scratch / "low.wma", 48000, 22050, 2));
-    auto fields = probe(scratch / "low.wma");
-    EXPECT_EQ(fields["sample_rate"], "22050");
-    EXPECT_EQ(fields["channels"], "2");
-    EXPECT_TRUE(fields.count("TAG:title") == 0);
+TEST_F(WmaEncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
+    writeToneWav(scratch / "in.tmp", 3 * 44100);
+    for (const auto& [bitrate, rate] : {std::pair{48000u, 22050u}, std::pair{64000u, 32000u}}) {
+        SCOPED_TRACE(rate);
+        const fs::path wma = scratch / ("r" + std::to_string(rate) + ".wma");
+        RecordingMessageSink progress;
+        std::uint32_t chunk = 0;
+        ASSERT_EQ(encoder.openWriter(wma, bitrate, rate, 2, chunk), 0);
+        UniqueFile in = openFile(scratch / "in.tmp", "rb");
+        EXPECT_TRUE(encoder.writeWavData(in.get(), &progress));
+        EXPECT_EQ(encoder.closeWriter(), 0);
+        test::expectSameAudioAt(wma, static_cast<int>(rate), 3.0, {1000, 440});
+        EXPECT_EQ(probe(wma).count("TAG:title"), 0u);
+        EXPECT_EQ(progress.messagesOf(UM_ENCODE_PROGRESS).back().wParam, 1000u);
+    }
+    // One channel at a lower rate: the mean of both, resampled. Opposed channels cancel out.
+    test::writeSameToneWav(scratch / "same.tmp", 2 * 44100, 1000);
+    ASSERT_TRUE(encodeWav(scratch / "same.tmp", scratch / "mono.wma", 48000, 22050, 1));
+    test::expectSameAudioAt(scratch / "mono.wma", 22050, 2.0, {1000});
+    test::writeOpposedWav(scratch / "opposed.tmp", 44100);
+    ASSERT_TRUE(encodeWav(scratch / "opposed.tmp", scratch / "silent.wma", 48000, 22050, 1));
+    EXPECT_LT(test::peak(test::decode(scratch / "silent.wma")), 300);
+    EXPECT_TRUE(prompter.texts().empty());
+}
+
+// The writer module on its own: PCM whose input format differs from the output format is
+// resampled and remixed by the writer.
+TEST_F(WmaEncoderTest, WriterConvertsAnInputFormatOtherThanItsOutput) {
+    ModuleLibrary module = ModuleLibrary::load(test::moduleDir() / "libWmAudSDK.so");
+    ASSERT_TRUE(module.loaded());
+    const auto create = module.entryPoint<WMAUDIOCREATEWRITER>("WMAudioCreateWriter");
+    ASSERT_NE(create, nullptr);
+    const std::u16string path = (scratch / "direct.wma").u16string();
+    IWMAudioWriter* writer = nullptr;
+    ASSERT_EQ(create(reinterpret_cast<const WMCHAR*>(path.c_str()), &writer), 0);
+    const WAVEFORMATEX cd = wmaInputFormat(44100, 2);
+    EXPECT_EQ(writer->lpVtbl->SetInputFormat(writer, &cd), 0);
+    EXPECT_EQ(writer->lpVtbl->SetOutputFormat(writer, 48000, 16000, 1, 0), 0);
+    test::writeSameToneWav(scratch / "same.tmp", 2 * 44100, 440);
+    const std::string pcm = test::readFile(scratch / "same.tmp").substr(44);
+    EXPECT_EQ(
+        writer->lpVtbl->WriteSamples(writer, reinterpret_cast<const std::uint8_t*>(pcm.data()),
+                                     static_cast<std::uint32_t>(pcm.size())),
+        0);
+    EXPECT_EQ(writer->lpVtbl->Flush(writer), 0);
+    writer->lpVtbl->Release(writer);
+    test::expectSameAudioAt(scratch / "direct.wma", 16000, 2.0, {440});
 }
 
 TEST_F(WmaEncoderTest, CancelStopsBeforeTheNextBlock) {
