@@ -68,6 +68,12 @@ TEST_F(CliLookup, SaveKeepsTheResultForTheNextStart) {
     const ProcessResult toc = scratch_.run({"toc", "--json"});
     EXPECT_NE(toc.out.find("\"title\": \"Uno \\\"1\\\"\""), std::string::npos) << toc.out;
     EXPECT_NE(toc.out.find("\"title\": \"Dos \xc3\xa8\""), std::string::npos) << toc.out;
+
+    // A rip then names and folders its files from the saved disc information.
+    const ProcessResult rip = scratch_.run({"rip", "--format", "wav", "--tracks", "2"});
+    ASSERT_EQ(rip.exitStatus, 0) << rip.err;
+    EXPECT_EQ(filesUnder(scratch_.ripFolder()),
+              std::vector<std::string>{"Drive Artist/Drive Album/Drive Artist-Dos \xc3\xa8.wav"});
 }
 
 TEST_F(CliLookup, AnUnknownDiscEndsWithTheJobsMessageAndStatusOne) {

@@ -69,11 +69,14 @@ TocReport tocReport(const TrackList& list) {
                                  list.columnText(row, kColumnTime),
                                  list.columnText(row, kColumnSize)});
     }
-    // The lead-out follows the last track's descriptor.
-    const auto leadOut = static_cast<std::size_t>(list.rowCount());
-    if (leadOut < descriptors)
-        report.leadOut = lba.tracks[leadOut].lba();
+    report.leadOut = leadOutFrame(list);
     return report;
+}
+
+std::uint32_t leadOutFrame(const TrackList& list) {
+    // The lead-out's descriptor follows the last track's.
+    const auto leadOut = static_cast<std::size_t>(list.rowCount());
+    return leadOut < list.lbaToc().descriptorCount() ? list.lbaToc().tracks[leadOut].lba() : 0;
 }
 
 std::string tocText(const TocReport& report) {

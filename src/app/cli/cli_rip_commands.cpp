@@ -1,12 +1,12 @@
 // rip: the checked tracks through the rip job, or one segment through the segment rip.
 
-#include <cstdio>
 #include <filesystem>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_console.h"
 #include "app/cli/cli_interrupt.h"
 #include "app/cli/cli_job_view.h"
+#include "app/cli/cli_report.h"
 #include "app/cli/cli_session.h"
 #include "cdaccess/cd_engine.h"
 #include "platform/registry.h"
@@ -83,10 +83,7 @@ int ripTracks(const CliOptions& options, DriveSession& session, Console& console
 // The frames of the segment into the segment dialog's first output name: "Untitled" in the rip
 // folder. A range beyond the disc is cut at its end, as the dialog does after saying "exceed".
 int ripSegment(const FrameRange& segment, DriveSession& session, Console& console) {
-    const TrackList& list = session.trackList();
-    const auto leadOut = static_cast<std::size_t>(list.rowCount());
-    const std::uint32_t discLength =
-        leadOut < list.lbaToc().descriptorCount() ? list.lbaToc().tracks[leadOut].lba() : 0;
+    const std::uint32_t discLength = leadOutFrame(session.trackList());
     FrameRange range = segment;
     if (range.end > discLength) {
         console.err("exceed");
