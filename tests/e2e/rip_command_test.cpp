@@ -102,6 +102,12 @@ TEST(CliRip, FlagsChooseTracksAndFolderForThisRunOnly) {
     EXPECT_TRUE(filesUnder(scratch.ripFolder()).empty());
     EXPECT_EQ(test::readFile(scratch.hive()), hiveBefore);
 
+    // Without --tracks every audio track is ripped; a data track holds no audio.
+    CliScratch enhanced("gen:track audio 0:01/track data 0:01,noaudio");
+    const ProcessResult all = enhanced.run({"rip", "--format", "wav"});
+    EXPECT_EQ(all.exitStatus, 0) << all.err;
+    EXPECT_EQ(filesUnder(enhanced.ripFolder()), std::vector<std::string>{"-Track 01.wav"});
+
     const ProcessResult missing = scratch.run({"rip", "--tracks", "4"});
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_EQ(missing.err, "The disc has no track 4 (tracks 1 to 3).\n");
