@@ -59,14 +59,14 @@ BE_CONFIG buildLameConfig(Registry& registry) {
     const std::uint32_t resample = read("ReSampleRate");
     config.bWriteVBRHeader = readSigned("VBRHeader");
     config.nMode = readSigned("Mode");
-    // Every file this encoder reads is CD audio, so that is the input rate LAME is told. The
-    // chosen rate is the rate of the MP3 file, which LAME resamples to. With "Default" the
-    // resample switch keeps the CD's rate on the output; without it LAME picks the output rate,
-    // lower for low bitrates.
-    const std::int32_t sampleRate = readSigned("SampleRate");
+    // Every file this encoder reads is CD audio, so that is the input rate LAME is told. A chosen
+    // rate other than the CD's is the rate of the MP3 file, which LAME resamples to. With the
+    // CD's rate ("Default" or 44100 Hz) the resample switch keeps that rate on the output;
+    // without it LAME picks the output rate, lower for low bitrates.
+    const std::uint32_t chosenRate = mp3SampleRate(readSigned("SampleRate"));
     config.dwSampleRate = kCdSampleRate;
-    if (sampleRate != 0)
-        config.dwReSampleRate = mp3SampleRate(sampleRate);
+    if (chosenRate != kCdSampleRate)
+        config.dwReSampleRate = chosenRate;
     else
         config.dwReSampleRate = resample ? kCdSampleRate : 0;
 

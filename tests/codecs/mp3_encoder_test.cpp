@@ -166,15 +166,18 @@ TEST_F(Mp3EncoderTest, ConfigurationFollowsTheModeFlags) {
     config = buildLameConfig(scratch.registry());
     EXPECT_EQ(config.dwSampleRate, 44100u);
     EXPECT_EQ(config.dwReSampleRate, 22050u);
-    // With "Default" the switch keeps the CD's rate on the output; without it LAME decides.
-    scratch.setValues("MP3", {{"SampleRate", 0}});
-    config = buildLameConfig(scratch.registry());
-    EXPECT_EQ(config.dwSampleRate, 44100u);
-    EXPECT_EQ(config.dwReSampleRate, 44100u);
-    scratch.setValues("MP3", {{"ReSampleRate", 0}});
-    config = buildLameConfig(scratch.registry());
-    EXPECT_EQ(config.dwSampleRate, 44100u);
-    EXPECT_EQ(config.dwReSampleRate, 0u);
+    // At the CD's rate ("Default" or 44100 Hz) the switch keeps that rate on the output;
+    // without it LAME decides.
+    for (const std::uint32_t position : {0u, 8u}) {
+        scratch.setValues("MP3", {{"SampleRate", position}, {"ReSampleRate", 1}});
+        config = buildLameConfig(scratch.registry());
+        EXPECT_EQ(config.dwSampleRate, 44100u);
+        EXPECT_EQ(config.dwReSampleRate, 44100u);
+        scratch.setValues("MP3", {{"ReSampleRate", 0}});
+        config = buildLameConfig(scratch.registry());
+        EXPECT_EQ(config.dwSampleRate, 44100u);
+        EXPECT_EQ(config.dwReSampleRate, 0u);
+    }
 }
 
 TEST_F(Mp3EncoderTest, NoModeFlagGivesTheZeroedRecordWithTheGeneralValues) {
