@@ -2,15 +2,19 @@
 
 #include <system_error>
 
+#include "cdinfo/misc_settings.h"
 #include "codecs/mp3_encoder.h"
 #include "codecs/ogg_encoder.h"
 #include "codecs/output_name.h"
+#include "codecs/wav_layout.h"
 #include "codecs/wma_encoder.h"
 #include "convert/convert_list.h"
 #include "platform/cancel_flag.h"
+#include "platform/prompter.h"
 #include "rip/file_encoding.h"
 #include "rip/id3_writer.h"
 #include "rip/output_settings.h"
+#include "rip/rip_job.h"
 
 namespace fs = std::filesystem;
 
@@ -19,6 +23,7 @@ namespace tonalda {
 ConvertOptions currentConvertOptions() {
     ConvertOptions options;
     options.encodeFolder = outputSettings().encodeFolder;
+    options.tempFolder = miscSettings().tempPath;
     options.ogg = oggSettings();
     options.wma = wmaSettings();
     return options;
@@ -119,6 +124,31 @@ LParam ConvertJob::Relay::send(UserMessage message, WParam wParam, LParam lParam
     return job_.view_.send(message, wParam, lParam);
 }
 
+fs::path ConvertJob::encoderInput(const std::string& source, fs::path& copy) {
+    std::string error;
+    const auto layout = readWavLayout(source, error);
+    if (layout && layout->isCanonical())
+        return source;
+    if (!layout || !layout->isCdAudio()) {
+        prompter_.tell(source + "\nis not a 44.1 kHz 16-bit stereo WAV file" +
+                           (error.empty() ? "." : " (" + error + ")."),
+                       PromptIcon::Error);
+        return {};
+    }
+    const fs::path folder = ripTempFolder(options_.tempFolder);
+    std::error_code ignored;
+    fs::create_directory(folder, ignored);
+    copy = folder / (fs::path(source).filename().string() + ".tmp");
+    if (!writeCanonicalCopy(source, *layout, copy, error)) {
+        prompter_.tell("Cannot create file: " + copy.string() + " (" + error + ")",
+                       PromptIcon::Error);
+        fs::remove(copy, ignored);
+        copy.clear();
+        return {};
+    }
+    return copy;
+}
+
 void ConvertJob::run() {
     {
         Mp3Encoder mp3(registry_, prompter_);
@@ -134,21 +164,27 @@ void ConvertJob::run() {
             relay_.send(UM_ENCODE_BEGIN, 0, 0);
 
             EncodeOutcome outcome = EncodeOutcome::Failed;
-            if (format_ == OutputFormat::Mp3) {
+            fs::path copy;
+            const fs::path input = encoderInput(entry.source, copy);
+            if (input.empty()) {
+                // Not CD audio: reported, nothing encoded.
+            } else if (format_ == OutputFormat::Mp3) {
                 const fs::path base = options_.encodeFolder / fs::path(entry.source).filename();
-                if (mp3.encodeFileTo(entry.source, base.string(), &relay_)) {
+                if (mp3.encodeFileTo(input.string(), base.string(), &relay_)) {
                     outcome = EncodeOutcome::Done;
                     writeId3Tag(entry.tag, entry.output);
                 } else if (cancelFlag().load()) {
                     outcome = EncodeOutcome::Cancelled;
                 }
             } else if (format_ == OutputFormat::Wma) {
-                outcome = encodeWmaFile(wma, options_.wma, entry.source, entry.output, &entry.tag,
+                outcome = encodeWmaFile(wma, options_.wma, input.string(), entry.output, &entry.tag,
                                         &relay_, prompter_);
             } else {
-                outcome =
-                    encodeOggFile(ogg, entry.source, entry.output, &entry.tag, &relay_, prompter_);
+                outcome = encodeOggFile(ogg, input.string(), entry.output, &entry.tag, &relay_,
+                                        prompter_);
             }
+            if (!copy.empty())
+                removeQuietly(copy);
             if (cancelFlag().load())
                 removeQuietly(entry.output);
             // An encoder failure has been reported; the job goes on with the next file.

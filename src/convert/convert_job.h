@@ -32,6 +32,9 @@ inline constexpr std::string_view kConvertError = "Error";
 // What a conversion reads from the settings, taken when it starts.
 struct ConvertOptions {
     std::filesystem::path encodeFolder;  // "Encodepath"
+    // "Temppath": where a source whose audio does not start at byte 44 is copied before it is
+    // encoded; the system's temporary folder when empty.
+    std::filesystem::path tempFolder;
     OggSettings ogg;
     WmaSettings wma;
 };
@@ -97,6 +100,10 @@ class ConvertJob {
                     const ConvertOptions& options);
     void run();
     void observe(UserMessage message);
+    // The file the encoders read for a source: the source itself, or a canonical copy of its
+    // audio in the temporary folder (kept in `copy`, removed by the caller). Empty, the user
+    // told why, when the source is not CD audio.
+    std::filesystem::path encoderInput(const std::string& source, std::filesystem::path& copy);
 
     Registry& registry_;
     MessageSink& view_;

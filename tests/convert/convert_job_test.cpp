@@ -212,3 +212,44 @@ TEST(ConvertOutputPath, SourceFileNameInTheEncodeFolderWithTheFormatsExtension) 
 
 }  // namespace
 }  // namespace tonalda
+
+namespace tonalda {
+namespace {
+
+// The canonical file with a LIST chunk of 26 bytes put before its data, as many tools write.
+void insertListChunk(const std::filesystem::path& canonical, const std::filesystem::path& target) {
+    std::string bytes = test::readFile(canonical);
+    std::string list("LIST\x1a\x00\x00\x00INFOISFT\x0e\x00\x00\x00some encoder\x00\x00", 34);
+    bytes.insert(36, list);
+    const auto riffSize = static_cast<std::uint32_t>(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = static_cast<char>(riffSize >> (8 * i));
+    test::writeFile(target, bytes);
+}
+
+TEST_F(ConvertJobTest, AudioAfterOtherChunksIsFoundAndOtherAudioIsRefused) {
+    insertListChunk(sources_[0], dir_ / "listed.wav");
+    // 48 kHz: the encoders would play it at the wrong speed.
+    std::string other = test::readFile(sources_[1]);
+    other[24] = static_cast<char>(0x80), other[25] = static_cast<char>(0xBB);
+    test::writeFile(dir_ / "fast.wav", other);
+    options_.tempFolder = dir_ / "temp";
+
+    RecordingMessageSink view;
+    ConvertJob job(registry_, view, prompter_);
+    ASSERT_TRUE(
+        job.start({sources_[0], (dir_ / "listed.wav").string(), (dir_ / "fast.wav").string()},
+                  OutputFormat::Mp3, options_));
+    job.wait();
+    EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Encoded", "Error"}));
+    // The same audio gives the same MP3, whatever chunks came before it.
+    EXPECT_EQ(test::readFile(encoded("listed.mp3")), test::readFile(encoded("Song.mp3")));
+    EXPECT_FALSE(std::filesystem::exists(encoded("fast.mp3")));
+    EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+    ASSERT_EQ(prompter_.texts().size(), 1u);
+    EXPECT_EQ(prompter_.texts()[0],
+              (dir_ / "fast.wav").string() + "\nis not a 44.1 kHz 16-bit stereo WAV file.");
+}
+
+}  // namespace
+}  // namespace tonalda
