@@ -16,7 +16,7 @@ packages=(
   tinyproxy pulseaudio pulseaudio-utils xvfb xauth
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(cd-paranoia lame hyperfine time)
+  packages+=(lame hyperfine time)
 fi
 
 missing=()
