@@ -59,6 +59,12 @@ IniDocument IniDocument::parse(std::string_view text) {
         const std::size_t end = text.find('\n');
         Line line;
         if (end == std::string_view::npos) {
+            // A last line cut short after the CR of a CR LF: the CR ends the line, it is not
+            // part of its value.
+            if (text.ends_with('\r')) {
+                text.remove_suffix(1);
+                line.ending = "\r";
+            }
             line.text = text;
             text = {};
         } else {
@@ -109,6 +115,8 @@ std::size_t IniDocument::sectionEnd(std::size_t header) const {
 void IniDocument::insertLine(std::size_t at, std::string text) {
     if (at > 0 && lines_[at - 1].ending.empty())
         lines_[at - 1].ending = newline_;
+    else if (at > 0 && lines_[at - 1].ending == "\r")
+        lines_[at - 1].ending = "\r\n";
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
                   Line{std::move(text), newline_});
 }

@@ -171,5 +171,17 @@ TEST(IniDocument, UnchangedTextComesBackByteForByte) {
     EXPECT_EQ(document.find("a", "K"), "w");
 }
 
+// Found by the fuzzer: a file cut short after the CR of its last CR LF read that CR as part of the
+// last value, and adding an entry behind it completed the line ending and changed that value.
+TEST(IniDocument, LastLineCutAfterItsCarriageReturn) {
+    const std::string text = "[a]\r\nk=v\r";
+    IniDocument document = IniDocument::parse(text);
+    EXPECT_EQ(document.text(), text);
+    EXPECT_EQ(document.find("a", "k"), "v");
+    ASSERT_TRUE(document.set("b", "n", "1"));
+    EXPECT_EQ(document.text(), "[a]\r\nk=v\r\n\r\n[b]\r\nn=1\r\n");
+    EXPECT_EQ(IniDocument::parse(document.text()).find("a", "k"), "v");
+}
+
 }  // namespace
 }  // namespace tonalda::profile
