@@ -8,8 +8,8 @@
 
 #include "cdaccess/cd_engine.h"
 #include "platform/registry.h"
-#include "rip/temp_dir.h"
-#include "rip/vdrive_fixture.h"
+#include "support/temp_dir.h"
+#include "support/vdrive_fixture.h"
 
 namespace tonalda {
 namespace {

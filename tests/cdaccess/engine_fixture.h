@@ -15,29 +15,17 @@
 
 #include "cdaccess/cd_engine.h"
 #include "fake_system.h"
-#include "platform/shared_objects.h"
+#include "support/shared_objects_scope.h"
 
 namespace tonalda::testing {
 
 class EngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        prefix_ =
-            "tonalda-test-cd-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-";
-        if (const char* outer = std::getenv("TONALDA_SHM_PREFIX")) {
-            outerPrefix_ = outer;
-        }
-        setenv("TONALDA_SHM_PREFIX", prefix_.c_str(), 1);
+        sharedObjects_.emplace("cd");
+        prefix_ = sharedObjects_->prefix();
     }
-    void TearDown() override {
-        removeSharedObjectsWithPrefix(prefix_);
-        if (outerPrefix_) {
-            setenv("TONALDA_SHM_PREFIX", outerPrefix_->c_str(), 1);
-        } else {
-            unsetenv("TONALDA_SHM_PREFIX");
-        }
-    }
+    void TearDown() override { sharedObjects_.reset(); }
 
     // An engine that finds no ASPI module and so uses the native transport over the fake.
     static std::unique_ptr<CdEngine> nativeEngine(std::shared_ptr<FakeSystem> fake) {
@@ -70,7 +58,7 @@ class EngineTest : public ::testing::Test {
     }
 
     std::string prefix_;
-    std::optional<std::string> outerPrefix_;  // the environment's, put back afterwards
+    std::optional<test::SharedObjectsScope> sharedObjects_;
 };
 
 }  // namespace tonalda::testing

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "cdaccess/cd_engine.h"
-#include "rip/vdrive_fixture.h"
+#include "support/vdrive_fixture.h"
 
 namespace tonalda {
 namespace {

@@ -44,9 +44,7 @@ class VirtualDriveTest : public EngineTest {
     // reads its drive list once, so each list needs a module instance of its own).
     std::unique_ptr<CdEngine> engineFor(const std::string& drives) {
         static int copies = 0;
-        const fs::path copy = copies_ / std::to_string(copies++) / "libwnaspi32.so";
-        fs::create_directories(copy.parent_path());
-        fs::copy_file(fs::path(TONALDA_MODULE_DIR) / "vdrive" / "libwnaspi32.so", copy);
+        const fs::path copy = test::copyVirtualDriveModule(copies_ / std::to_string(copies++));
         setenv("TONALDA_VDRIVE", drives.c_str(), 1);
         module_ = copy.string();
         auto engine = engineWithModule(module_);

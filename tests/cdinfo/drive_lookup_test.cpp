@@ -9,7 +9,7 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/headless_disc_view.h"
 #include "cdinfo/local_library.h"
-#include "rip/vdrive_fixture.h"
+#include "support/vdrive_fixture.h"
 
 namespace tonalda {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda {
 namespace {

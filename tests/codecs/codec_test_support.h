@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda::test {
 

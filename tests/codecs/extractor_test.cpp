@@ -14,7 +14,7 @@
 #include "platform/cancel_flag.h"
 #include "platform/messages.h"
 #include "platform/prompter.h"
-#include "rip/vdrive_fixture.h"
+#include "support/vdrive_fixture.h"
 
 namespace tonalda {
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/prompter.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda {
 namespace {

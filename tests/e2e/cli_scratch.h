@@ -13,7 +13,7 @@
 #include "e2e/cli_process.h"
 #include "platform/registry.h"
 #include "platform/shared_objects.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda::e2e {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "platform/ini_document.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda::profile {
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "platform/hive_format.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda {
 namespace {

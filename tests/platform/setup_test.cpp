@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "platform/registry.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda {
 namespace {

@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "support/shared_objects_scope.h"
+
 namespace tonalda {
 namespace {
 
@@ -22,22 +24,10 @@ using namespace std::chrono_literals;
 class SharedObjectsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        prefix_ =
-            "tonalda-test-so-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-";
-        if (const char* outer = std::getenv("TONALDA_SHM_PREFIX")) {
-            outerPrefix_ = outer;
-        }
-        setenv("TONALDA_SHM_PREFIX", prefix_.c_str(), 1);
+        sharedObjects_.emplace("so");
+        prefix_ = sharedObjects_->prefix();
     }
-    void TearDown() override {
-        removeSharedObjectsWithPrefix(prefix_);
-        if (outerPrefix_) {
-            setenv("TONALDA_SHM_PREFIX", outerPrefix_->c_str(), 1);
-        } else {
-            unsetenv("TONALDA_SHM_PREFIX");
-        }
-    }
+    void TearDown() override { sharedObjects_.reset(); }
 
     // Runs body in a child process; its exit code is body's result.
     static pid_t inChild(const std::function<int()>& body) {
@@ -54,7 +44,7 @@ class SharedObjectsTest : public ::testing::Test {
     }
 
     std::string prefix_;
-    std::optional<std::string> outerPrefix_;  // the environment's, put back afterwards
+    std::optional<test::SharedObjectsScope> sharedObjects_;
 };
 
 TEST_F(SharedObjectsTest, NamesCarryThePrefix) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "rip/genres.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda {
 namespace {

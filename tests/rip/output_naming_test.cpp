@@ -10,7 +10,7 @@
 #include "platform/registry.h"
 #include "rip/output_format.h"
 #include "rip/output_settings.h"
-#include "rip/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace tonalda {
 namespace {

@@ -13,7 +13,7 @@
 #include "rip/output_settings.h"
 #include "rip/rip_job.h"
 #include "rip/track_list.h"
-#include "rip/vdrive_fixture.h"
+#include "support/vdrive_fixture.h"
 
 namespace tonalda::test {
 

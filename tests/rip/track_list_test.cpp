@@ -8,7 +8,7 @@
 #include "cdaccess/cdrom_settings.h"
 #include "cdinfo/disc_identity.h"
 #include "cdinfo/disc_info.h"
-#include "rip/vdrive_fixture.h"
+#include "support/vdrive_fixture.h"
 
 namespace tonalda {
 namespace {

@@ -5,17 +5,16 @@
 // prefix, removed when the test ends.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cdaccess/cd_engine.h"
-#include "platform/shared_objects.h"
-#include "rip/temp_dir.h"
+#include "support/shared_objects_scope.h"
+#include "support/temp_dir.h"
 
 namespace tonalda::test {
 
@@ -23,16 +22,9 @@ class VirtualDriveTest : public ::testing::Test {
   protected:
     // Starts an engine whose drives are the ';'-separated virtual drive list.
     void startEngine(const std::string& drives) {
-        static std::atomic<int> counter{0};
-        prefix_ =
-            "tonalda-test-rip-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-";
-        setenv("TONALDA_SHM_PREFIX", prefix_.c_str(), 1);
+        sharedObjects_.emplace("vd");
         setenv("TONALDA_VDRIVE", drives.c_str(), 1);
-
-        const std::filesystem::path module = TONALDA_MODULE_DIR "/vdrive/libwnaspi32.so";
-        ASSERT_TRUE(std::filesystem::exists(module)) << module << " is not built";
-        const std::filesystem::path copy = dir_ / "libwnaspi32.so";
-        std::filesystem::copy_file(module, copy);
+        const std::filesystem::path copy = copyVirtualDriveModule(dir_.path());
 
         CdEngineOptions options;
         options.aspiLibrary = copy.string();
@@ -46,16 +38,16 @@ class VirtualDriveTest : public ::testing::Test {
 
     void TearDown() override {
         engine_.reset();
-        if (!prefix_.empty())
-            removeSharedObjectsWithPrefix(prefix_);
-        unsetenv("TONALDA_SHM_PREFIX");
+        sharedObjects_.reset();
         unsetenv("TONALDA_VDRIVE");
     }
 
     TempDir dir_;
-    std::string prefix_;
     std::unique_ptr<CdEngine> engine_;
     CdDriveList drives_{};
+
+  private:
+    std::optional<SharedObjectsScope> sharedObjects_;
 };
 
 }  // namespace tonalda::test
