@@ -1,10 +1,10 @@
 #include "codecs/extractor.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "cdaccess/cd_engine.h"
 #include "cdaccess/cdrom_settings.h"
@@ -33,24 +33,26 @@ std::uint32_t clampFrames(std::int64_t frames) {
 // One block, up to three attempts. A corrected read starts `overlap` frames before the position,
 // so a short last block asks for the remaining frames plus the overlap (at most a full block),
 // plus one frame past the range: a read that lands a few bytes early then still holds the range's
-// last frame. When a
-// request reaches past the end of the disc the next smaller one is tried: first without the frame
-// past the range, then just the remaining frames. At the end of the disc the last frame may then
-// come out short when the reads land early; they are retried, and when none reached the end of
-// the frame, the longest partial frame is completed with zeros: the bytes it misses lie beyond
-// the last frame of the disc, where CD audio is silence.
+// last frame. When a request reaches past the end of the disc the next smaller one is tried: first
+// without the frame past the range, then just the remaining frames. At the end of the disc the
+// last frame may then come out short when the reads land early; they are retried, and when none
+// reached the end of the frame, the longest partial frame is completed with zeros: the bytes it
+// misses lie beyond the last frame of the disc, where CD audio is silence.
 int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
                          std::uint32_t position, std::uint32_t blockFrames, std::uint32_t remaining,
                          bool correct, std::uint32_t overlap) {
     const std::uint32_t room = block.capacity / kFrameBytes;
-    std::vector<std::uint32_t> requests;
+    std::array<std::uint32_t, 3> requests{};
+    std::size_t requestCount = 0;
+    const auto addRequest = [&](std::uint32_t frames) {
+        if (requestCount == 0 || requests[requestCount - 1] != frames)
+            requests[requestCount++] = frames;
+    };
     if (correct && blockFrames == remaining) {
-        for (const std::uint32_t frames : {remaining + overlap + 1, remaining + overlap})
-            if (requests.empty() || requests.back() != std::min(frames, room))
-                requests.push_back(std::min(frames, room));
+        addRequest(std::min(remaining + overlap + 1, room));
+        addRequest(std::min(remaining + overlap, room));
     }
-    if (requests.empty() || requests.back() != blockFrames)
-        requests.push_back(blockFrames);
+    addRequest(blockFrames);
     std::size_t request = 0;
 
     int retriesWithoutProgress = 0;
@@ -64,7 +66,7 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
         block.startOffset = 0;
         result = correct ? readCDAudioJitter(engine_, handle, block, reference, &incomplete)
                          : engine_.readCDAudio(handle, block);
-        if (result != 1 && request + 1 < requests.size()) {
+        if (result != 1 && request + 1 < requestCount) {
             ++request;
             continue;
         }
