@@ -59,6 +59,7 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
     int result = 4;
     std::uint32_t incomplete = 0;
     std::uint32_t bestIncomplete = 0;
+    bool frameAfterRangeUnreadable = false;
     for (int attempt = 0; attempt < kAttemptsPerBlock;) {
         block.startFrame = position;
         block.frameCount = requests[request];
@@ -67,10 +68,26 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
         result = correct ? readCDAudioJitter(engine_, handle, block, reference, &incomplete)
                          : engine_.readCDAudio(handle, block);
         if (result != 1 && request + 1 < requestCount) {
-            ++request;
-            continue;
+            // Only a read the drive refused means the request reached past the disc; a block
+            // whose reference was not found (the read landed too far off) is simply tried again.
+            const std::int32_t error = engine_.getLastCdError();
+            engine_.setLastError(error);
+            if (error != kCdErrJitterMatch) {
+                if (request == 0 && requests[0] > remaining + overlap)
+                    frameAfterRangeUnreadable = true;
+                ++request;
+                continue;
+            }
         }
-        const bool pastTheDiscFailed = request > 0 && requests[0] > remaining + overlap;
+        // At the end of the disc a read cannot reach further, so one that lands early can end
+        // before the reference does: like a read that delivers nothing, it is tried again.
+        if (result != 1 && frameAfterRangeUnreadable &&
+            ++retriesWithoutProgress < kRetriesWithoutProgress) {
+            const std::int32_t error = engine_.getLastCdError();
+            engine_.setLastError(error);
+            if (error == kCdErrJitterMatch)
+                continue;
+        }
         if (result == 1 && block.frameCount == 0) {
             // Keep the longest partial frame: the read that landed latest.
             if (incomplete > bestIncomplete && incomplete < kFrameBytes) {
@@ -80,7 +97,7 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
             }
             if (++retriesWithoutProgress < kRetriesWithoutProgress)
                 continue;
-            if (pastTheDiscFailed && remaining == 1 && bestIncomplete > 0 &&
+            if (frameAfterRangeUnreadable && remaining == 1 && bestIncomplete > 0 &&
                 block.startOffset + kFrameBytes <= block.data.size()) {
                 std::uint8_t* frame = block.data.data() + block.startOffset;
                 std::memcpy(frame, partialFrame_.data(), bestIncomplete);
