@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -278,13 +279,12 @@ BE_ERR writeInfoFrame(lame_t flags, const char* fileName) {
     if (!file)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     BE_ERR result = BE_ERR_INVALID_FORMAT_PARAMETERS;
-    auto* frame = new (std::nothrow) unsigned char[size];
+    const std::unique_ptr<unsigned char[]> frame(new (std::nothrow) unsigned char[size]);
     if (frame && seekFirstFrame(file)) {
-        const std::size_t filled = lame_get_lametag_frame(flags, frame, size);
-        if (filled > 0 && std::fwrite(frame, filled, 1, file) == 1)
+        const std::size_t filled = lame_get_lametag_frame(flags, frame.get(), size);
+        if (filled > 0 && std::fwrite(frame.get(), filled, 1, file) == 1)
             result = BE_ERR_SUCCESSFUL;
     }
-    delete[] frame;
     if (std::fclose(file) != 0)
         result = BE_ERR_INVALID_FORMAT_PARAMETERS;
     return result;
