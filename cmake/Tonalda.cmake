@@ -20,17 +20,27 @@ function(tonalda_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
-# tonalda_module(NAME OUTPUT_NAME SUBDIR SOURCES...): a run-time loaded module with hidden
-# visibility, -z defs, built into the module folder and installed into the install folder.
-function(tonalda_module name)
-  cmake_parse_arguments(M "" "OUTPUT_NAME;SUBDIR" "SOURCES;LIBS" ${ARGN})
+# tonalda_module_library(NAME OUTPUT_NAME x DIRECTORY d SOURCES ... [LIBS ...] [DEFINITIONS ...]
+# [LINK_OPTIONS ...]): a run-time loaded module with hidden visibility and -z defs, built into d.
+function(tonalda_module_library name)
+  cmake_parse_arguments(M "" "OUTPUT_NAME;DIRECTORY" "SOURCES;LIBS;DEFINITIONS;LINK_OPTIONS" ${ARGN})
   add_library(${name} MODULE ${M_SOURCES})
   set_target_properties(${name} PROPERTIES
     PREFIX "" OUTPUT_NAME "${M_OUTPUT_NAME}"
     C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
-    LIBRARY_OUTPUT_DIRECTORY "${TONALDA_MODULE_DIR}/${M_SUBDIR}")
-  target_link_options(${name} PRIVATE "LINKER:-z,defs")
+    LIBRARY_OUTPUT_DIRECTORY "${M_DIRECTORY}")
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_definitions(${name} PRIVATE ${M_DEFINITIONS})
+  target_link_options(${name} PRIVATE "LINKER:-z,defs" ${M_LINK_OPTIONS})
   target_link_libraries(${name} PRIVATE ${M_LIBS})
+endfunction()
+
+# tonalda_module(NAME OUTPUT_NAME SUBDIR SOURCES...): a module of the program, built into the
+# module folder and installed into the install folder.
+function(tonalda_module name)
+  cmake_parse_arguments(M "" "OUTPUT_NAME;SUBDIR" "SOURCES;LIBS" ${ARGN})
+  tonalda_module_library(${name} OUTPUT_NAME "${M_OUTPUT_NAME}"
+    DIRECTORY "${TONALDA_MODULE_DIR}/${M_SUBDIR}" SOURCES ${M_SOURCES} LIBS ${M_LIBS})
   install(TARGETS ${name} LIBRARY DESTINATION "${TONALDA_INSTALL_DIR}/${M_SUBDIR}")
 endfunction()
 
