@@ -142,7 +142,7 @@ fs::path ConvertJob::encoderInput(const std::string& source, fs::path& copy) {
     if (!writeCanonicalCopy(source, *layout, copy, error)) {
         prompter_.tell("Cannot create file: " + copy.string() + " (" + error + ")",
                        PromptIcon::Error);
-        fs::remove(copy, ignored);
+        removeQuietly(copy);
         copy.clear();
         return {};
     }
