@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
   qt6-base-dev libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
