@@ -72,8 +72,12 @@ FreeDbSettings freeDbSettings() {
 }
 
 bool loadFreeDbSettings() {
+    return loadFreeDbSettings(Registry::instance());
+}
+
+bool loadFreeDbSettings(Registry& registry) {
     std::lock_guard lock(settingsMutex());
-    return loadFreeDbSettings(Registry::instance(), sharedSettings());
+    return loadFreeDbSettings(registry, sharedSettings());
 }
 
 bool saveAndReloadFreeDbSettings(const FreeDbSettings& settings) {

@@ -38,8 +38,9 @@ bool saveFreeDbSettings(Registry& registry, const FreeDbSettings& settings);
 
 // The process-wide record. Thread: any; reads return a copy.
 FreeDbSettings freeDbSettings();
-// Loads the process-wide record from the program's registry.
+// Loads the process-wide record from the program's registry, or from `registry`.
 bool loadFreeDbSettings();
+bool loadFreeDbSettings(Registry& registry);
 // Saves settings as the settings page does and reloads the process-wide record from the registry.
 bool saveAndReloadFreeDbSettings(const FreeDbSettings& settings);
 

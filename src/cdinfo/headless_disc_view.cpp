@@ -24,8 +24,7 @@ HeadlessDiscView::HeadlessDiscView(std::optional<DiscToc> toc, int rows, Prompte
       readIdentity_(std::move(readIdentity)),
       readKey_(std::move(readKey)),
       tags_(static_cast<std::size_t>(std::max(rows, 0))),
-      titles_(tags_.size()),
-      sink_([this](const SentMessage& message) { return handle(message); }) {}
+      titles_(tags_.size()) {}
 
 std::optional<DiscIdentity> HeadlessDiscView::readDiscIdentity() {
     if (readIdentity_)
@@ -59,9 +58,25 @@ std::vector<std::string> HeadlessDiscView::titles() const {
     return titles_;
 }
 
-void HeadlessDiscView::setTitle(int row, std::string title) {
+std::string HeadlessDiscView::trackTitle(int row) const {
     std::lock_guard lock(mutex_);
-    titles_.at(static_cast<std::size_t>(row)) = std::move(title);
+    return row >= 0 && static_cast<std::size_t>(row) < titles_.size()
+               ? titles_[static_cast<std::size_t>(row)]
+               : std::string();
+}
+
+void HeadlessDiscView::setTrackTitle(int row, std::string title) {
+    {
+        std::lock_guard lock(mutex_);
+        if (row < 0 || static_cast<std::size_t>(row) >= titles_.size())
+            return;
+        titles_[static_cast<std::size_t>(row)] = std::move(title);
+    }
+    notices_.send(UM_SET_TRACK_TITLE, 0, row);
+}
+
+void HeadlessDiscView::showDiscInfo() {
+    notices_.send(UM_SHOW_DISC_INFO);
 }
 
 void HeadlessDiscView::fillDefaultTitles() {
@@ -71,21 +86,6 @@ void HeadlessDiscView::fillDefaultTitles() {
         std::snprintf(title, sizeof title, "Track %02zu", row + 1);
         titles_[row] = title;
     }
-}
-
-LParam HeadlessDiscView::handle(const SentMessage& message) {
-    std::lock_guard lock(mutex_);
-    if (message.message == UM_SET_TRACK_TITLE) {
-        const auto row = static_cast<std::size_t>(message.lParam);
-        if (message.lParam >= 0 && row < titles_.size())
-            titles_[row] = reinterpret_cast<const char*>(message.wParam);
-    } else if (message.message == UM_GET_TRACK_TITLE) {
-        const auto row = static_cast<std::size_t>(message.wParam);
-        auto* title = reinterpret_cast<std::string*>(message.lParam);
-        if (title != nullptr)
-            *title = row < titles_.size() ? titles_[row] : std::string();
-    }
-    return 0;
 }
 
 HeadlessDiscView::IdentityReader driveIdentityReader(CdEngine& engine, int handle) {

@@ -1,8 +1,8 @@
 #pragma once
-// A disc view without windows, for the command-line front end: it keeps the track rows' tags and
-// title column in memory, applies the title messages to them and asks through a Prompter.
-// `tonalda-cli lookup` runs runCddbLookup() on one of these and prints discInfo() and titles();
-// `tonalda-cli library` runs the local library operations on one.
+// A disc view without a drive session or windows, for tests and tools: it keeps the disc
+// information and the track rows' tags and title column in memory, and asks through a Prompter.
+// What a window would have been told is recorded as the view's messages (UM_SHOW_DISC_INFO, and
+// UM_SET_TRACK_TITLE with the row in lParam), values only.
 
 #include <functional>
 #include <mutex>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cdinfo/disc_view.h"
+#include "platform/messages.h"
 
 namespace tonalda {
 
@@ -28,27 +29,27 @@ class HeadlessDiscView : public DiscView {
     HeadlessDiscView(std::optional<DiscToc> toc, int rows, Prompter& prompter,
                      IdentityReader readIdentity = {}, KeyReader readKey = {});
 
-    MessageSink& messages() override { return sink_; }
     Prompter& prompter() override { return prompter_; }
+    SharedDiscInfo& discInfo() override { return discInfo_; }
     std::optional<DiscToc> lastToc() const override { return toc_; }
     std::optional<DiscIdentity> readDiscIdentity() override;
     std::uint32_t readPlayerKey() override;
     int rowCount() const override;
     TagInfo rowTag(int row) const override;
     void updateRowTag(int row, const std::function<void(TagInfo&)>& change) override;
+    std::string trackTitle(int row) const override;
+    void setTrackTitle(int row, std::string title) override;
+    void showDiscInfo() override;
 
-    // The title column: empty until titles arrive by message or are set.
+    // The title column: empty until titles are set.
     std::vector<std::string> titles() const;
-    void setTitle(int row, std::string title);
     // "Track 01", "Track 02", ... as a fresh track list shows them.
     void fillDefaultTitles();
 
-    // Every message the view received, in order.
-    std::vector<SentMessage> receivedMessages() const { return sink_.messages(); }
+    // What a window would have been told, in order.
+    RecordingMessageSink& notices() { return notices_; }
 
   private:
-    LParam handle(const SentMessage& message);
-
     std::optional<DiscToc> toc_;
     Prompter& prompter_;
     IdentityReader readIdentity_;
@@ -56,7 +57,8 @@ class HeadlessDiscView : public DiscView {
     mutable std::mutex mutex_;
     std::vector<TagInfo> tags_;
     std::vector<std::string> titles_;
-    RecordingMessageSink sink_;
+    SharedDiscInfo discInfo_;
+    RecordingMessageSink notices_;
 };
 
 class CdEngine;

@@ -63,7 +63,7 @@ int formatSubmitEntry(DiscView& view, const DiscInfo& info, int protocolLevel, S
 
     bool untitled = false;
     for (int track = 0; track < identity.trackCount; ++track) {
-        const std::string title = askTrackTitle(view.messages(), track);
+        const std::string title = view.trackTitle(track);
         untitled = untitled || title == format("Track %02d", track + 1);
         text += format("TTITLE%d=", track) + title + "\r\n";
     }

@@ -1,8 +1,5 @@
 #pragma once
-// What the three encoders share: the audio they are given, the canonical WAV header they skip,
-// and their progress message.
-
-#include "platform/messages.h"
+// What the three encoders share: the audio they are given and the canonical WAV header they skip.
 
 namespace tonalda {
 
@@ -14,12 +11,5 @@ inline constexpr long kCanonicalWavHeaderBytes = 44;
 inline constexpr int kCdSampleRate = 44100;
 inline constexpr int kCdChannels = 2;
 inline constexpr int kCdFrameBytes = 4;
-
-// Sends the encode progress in thousandths of `total`, truncated; nothing without a receiver.
-inline void sendEncodeProgress(MessageSink* notify, long long done, long long total) {
-    if (notify && total > 0)
-        notify->send(UM_ENCODE_PROGRESS, static_cast<WParam>(static_cast<double>(done) * 1000.0 /
-                                                             static_cast<double>(total)));
-}
 
 }  // namespace tonalda

@@ -5,13 +5,12 @@
 #include <string>
 
 #include "codecs/encoder_common.h"
-#include "codecs/ogg_encoder.h"
+#include "codecs/id3_writer.h"
 #include "codecs/stdio_file.h"
-#include "codecs/wma_encoder.h"
-#include "codecs/wma_settings.h"
-#include "platform/cancel_flag.h"
-#include "platform/prompter.h"
 #include "codecs/tag_info.h"
+#include "codecs/wma_settings.h"
+#include "platform/cancel_token.h"
+#include "platform/prompter.h"
 
 namespace fs = std::filesystem;
 
@@ -43,37 +42,77 @@ void removeQuietly(const fs::path& file) {
     fs::remove(file, ignored);
 }
 
-EncodeOutcome encodeOggFile(OggEncoder& encoder, const fs::path& input, const fs::path& output,
-                            const TagInfo* tags, MessageSink* notify, Prompter& prompter) {
-    UniqueFile in = openReported(input, "rb", "Cannot open the input file ", prompter);
-    if (!in || refuseSameFile(input, output, prompter))
+FileEncoders::FileEncoders(Registry& registry, Prompter& prompter, const OggSettings& ogg,
+                           const WmaSettings& wma)
+    : prompter_(prompter),
+      wmaSettings_(wma),
+      mp3_(registry, prompter),
+      ogg_(ogg),
+      wma_(registry, prompter) {}
+
+EncodeOutcome FileEncoders::encodeToFile(OutputFormat format, const fs::path& input,
+                                         const fs::path& output, const TagInfo* tags,
+                                         ProgressSink* progress, const CancelToken& cancel) {
+    switch (format) {
+        case OutputFormat::Mp3:
+            return encodeMp3(input, output, tags, progress, cancel);
+        case OutputFormat::Ogg:
+            return encodeOgg(input, output, tags, progress, cancel);
+        case OutputFormat::Wma:
+            return encodeWma(input, output, tags, progress, cancel);
+        case OutputFormat::Wav:
+            break;
+    }
+    return EncodeOutcome::Failed;  // a WAV file is extracted, not encoded
+}
+
+EncodeOutcome FileEncoders::encodeMp3(const fs::path& input, const fs::path& output,
+                                      const TagInfo* tags, ProgressSink* progress,
+                                      const CancelToken& cancel) {
+    if (!mp3Loaded_) {
+        mp3_.loadEncoder();  // reads the MP3 settings afresh for this job
+        mp3Loaded_ = true;
+    }
+    // The encoder removes its output itself when it stops early.
+    if (!mp3_.encode(input, output, progress, cancel))
+        return cancel.stopRequested() ? EncodeOutcome::Cancelled : EncodeOutcome::Failed;
+    if (tags)
+        writeId3Tag(*tags, output);
+    return EncodeOutcome::Done;
+}
+
+EncodeOutcome FileEncoders::encodeOgg(const fs::path& input, const fs::path& output,
+                                      const TagInfo* tags, ProgressSink* progress,
+                                      const CancelToken& cancel) {
+    UniqueFile in = openReported(input, "rb", "Cannot open the input file ", prompter_);
+    if (!in || refuseSameFile(input, output, prompter_))
         return EncodeOutcome::Failed;
-    UniqueFile out = openReported(output, "wb", "Cannot create the output file ", prompter);
+    UniqueFile out = openReported(output, "wb", "Cannot create the output file ", prompter_);
     if (!out)
         return EncodeOutcome::Failed;
     std::fseek(in.get(), kCanonicalWavHeaderBytes, SEEK_SET);
 
-    const bool begun = encoder.beginStream(out.get(), tags);
+    const bool begun = ogg_.beginStream(out.get(), tags);
     if (begun)
-        encoder.encodeStream(in.get(), out.get(), notify);
-    encoder.endStream();
+        ogg_.encodeStream(in.get(), out.get(), progress, cancel);
+    ogg_.endStream();
     in.reset();
     const bool written = closeChecked(out);
 
-    if (cancelFlag().load()) {
+    if (cancel.stopRequested()) {
         removeQuietly(output);
         return EncodeOutcome::Cancelled;
     }
     if (!begun) {
         // Nothing was written: an empty file would look like a finished conversion.
-        prompter.tell(
+        prompter_.tell(
             "The Ogg Vorbis encoder refused its settings; " + output.string() + " was not written.",
             PromptIcon::Error);
         removeQuietly(output);
         return EncodeOutcome::Failed;
     }
     if (!written) {
-        prompter.tell(
+        prompter_.tell(
             "Cannot write the output file " + output.string() + ": " + std::strerror(errno),
             PromptIcon::Error);
         return EncodeOutcome::Failed;
@@ -81,26 +120,27 @@ EncodeOutcome encodeOggFile(OggEncoder& encoder, const fs::path& input, const fs
     return EncodeOutcome::Done;
 }
 
-EncodeOutcome encodeWmaFile(WmaEncoder& encoder, const WmaSettings& settings, const fs::path& input,
-                            const fs::path& output, const TagInfo* tags, MessageSink* notify,
-                            Prompter& prompter) {
-    UniqueFile in = openReported(input, "rb", "Cannot open the input file ", prompter);
-    if (!in || refuseSameFile(input, output, prompter))
+EncodeOutcome FileEncoders::encodeWma(const fs::path& input, const fs::path& output,
+                                      const TagInfo* tags, ProgressSink* progress,
+                                      const CancelToken& cancel) {
+    UniqueFile in = openReported(input, "rb", "Cannot open the input file ", prompter_);
+    if (!in || refuseSameFile(input, output, prompter_))
         return EncodeOutcome::Failed;
     std::uint32_t chunkSize = 0;
-    if (encoder.openWriter(output, settings.bitrate(), settings.sampleRate(), settings.channels(),
-                           chunkSize) < 0 ||
-        !encoder.hasWriter())
+    const WmaSettings& settings = wmaSettings_;
+    if (wma_.openWriter(output, settings.bitrate(), settings.sampleRate(), settings.channels(),
+                        chunkSize) < 0 ||
+        !wma_.hasWriter())
         return EncodeOutcome::Failed;  // the encoder has shown why
 
     if (tags)
-        encoder.setAttributes(settings, *tags);
+        wma_.setAttributes(settings, *tags);
     else if (settings.DRM == 1)
-        encoder.enableDrm();
-    encoder.writeWavData(in.get(), notify);
+        wma_.enableDrm();
+    wma_.writeWavData(in.get(), progress, cancel);
     in.reset();
-    const bool flushed = encoder.closeWriter() == 0;
-    if (cancelFlag().load()) {
+    const bool flushed = wma_.closeWriter() == 0;
+    if (cancel.stopRequested()) {
         removeQuietly(output);
         return EncodeOutcome::Cancelled;
     }

@@ -1,6 +1,5 @@
 #include "codecs/output_settings.h"
 
-#include "platform/messages.h"
 #include "platform/registry.h"
 
 namespace tonalda {
@@ -25,7 +24,7 @@ bool OutputSettings::load(Registry& registry) {
     return true;
 }
 
-bool OutputSettings::save(Registry& registry, MessageSink* mainWindow) {
+bool OutputSettings::save(Registry& registry, const std::function<void()>& outputChanged) {
     const auto key = registry.openKey(registryKeyPath(kOutputGroup), RegistryAccess::Write);
     if (!key)
         return false;
@@ -35,8 +34,8 @@ bool OutputSettings::save(Registry& registry, MessageSink* mainWindow) {
     written = key->writeDword("filename", static_cast<std::uint32_t>(fileNameRule)) && written;
     written = key->writeDword("format", static_cast<std::uint32_t>(format)) && written;
     const bool reloaded = load(registry);
-    if (mainWindow)
-        mainWindow->send(UM_OUTPUT_CHANGED);
+    if (outputChanged)
+        outputChanged();
     return written && reloaded;
 }
 

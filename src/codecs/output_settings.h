@@ -3,13 +3,13 @@
 // rules of a rip.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace tonalda {
 
 class Registry;
-class MessageSink;
 
 inline constexpr std::string_view kOutputGroup = "Output";
 
@@ -26,10 +26,11 @@ struct OutputSettings {
     bool load(Registry& registry);
 
     // Writes the group into the existing key (nothing is written when it is missing), reads it
-    // back into this record and tells the main window that the output format may have changed.
+    // back into this record and calls outputChanged (the main window's UM_OUTPUT_CHANGED: the
+    // output format may have changed).
     // Returns false when the key is missing or a value could not be written.
     // Thread: the user interface thread.
-    bool save(Registry& registry, MessageSink* mainWindow);
+    bool save(Registry& registry, const std::function<void()>& outputChanged);
 
     bool operator==(const OutputSettings&) const = default;
 };

@@ -145,4 +145,13 @@ std::string utf8OrLatin1ToUtf8(std::string_view bytes) {
     return isValidUtf8(bytes) ? std::string(bytes) : latin1ToUtf8(bytes);
 }
 
+std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 }  // namespace tonalda::text

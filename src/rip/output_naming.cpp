@@ -5,21 +5,15 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace tonalda {
 namespace {
 
 // The longest name (in bytes) Linux file systems take.
 constexpr std::size_t kMaxNameBytes = 255;
 
-// Cuts UTF-8 text to at most maxBytes without splitting a character.
-std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text;
-    std::size_t end = maxBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
-}
+using text::utf8Prefix;
 
 // The parts with a single hyphen between them, empty parts included ("-Title").
 std::string joined(std::initializer_list<std::string_view> parts) {

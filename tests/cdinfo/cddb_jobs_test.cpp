@@ -114,7 +114,6 @@ class CddbJobsTest : public ::testing::Test {
     void SetUp() override {
         resetCddbConfig();
         setCddbTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000)});
-        discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
         fixtures_.setQueryReply("0c016602", "200 rock 0c016602 Some Artist / Some Album\r\n");
         fixtures_.setEntry("0c016602", kExampleEntry);
         settings_.Server = 0;
@@ -137,7 +136,7 @@ class CddbJobsTest : public ::testing::Test {
 };
 
 void expectExampleLookupResult(FakeDiscView& view) {
-    const DiscInfo info = discInfo().snapshot();
+    const DiscInfo info = view.discInfo().snapshot();
     EXPECT_EQ(info.artist, "Some Artist");  // from the query reply, not the entry
     EXPECT_EQ(info.album, "Some Album");
     EXPECT_EQ(info.genreIndex, 17);
@@ -228,7 +227,6 @@ TEST_F(CddbJobsTest, LookupThroughTinyproxyNeedsTheRightCredentials) {
 
     // Wrong credentials: the proxy refuses the query and the job ends cleanly.
     server_.clearRequests();
-    discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
     settings_.pass = "wrong";
     FakeDiscView refused;
     EXPECT_EQ(runCddbLookup(refused, settings_), LookupOutcome::NoMatches);
@@ -237,7 +235,7 @@ TEST_F(CddbJobsTest, LookupThroughTinyproxyNeedsTheRightCredentials) {
     EXPECT_EQ(server_.requests()[0].command(), "cddb lscat");
     EXPECT_EQ(refused.recordedPrompts().texts(),
               std::vector<std::string>{"No matches in CDDB database..."});
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(refused.discInfo().snapshot(), DiscInfo{});
 }
 
 TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
@@ -249,7 +247,7 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     EXPECT_EQ(noMatch.recordedPrompts().texts(),
               std::vector<std::string>{"No matches in CDDB database..."});
     EXPECT_TRUE(noMatch.sink().messages().empty());
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(noMatch.discInfo().snapshot(), DiscInfo{});
 
     // No disc identity: nothing at all.
     FakeDiscView noDisc;
@@ -264,7 +262,7 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     EXPECT_EQ(runCddbLookup(readFails, settings_), LookupOutcome::ReadFailed);
     EXPECT_EQ(readFails.recordedPrompts().texts(),
               std::vector<std::string>{"Error retrieving CDDB info..."});
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(readFails.discInfo().snapshot(), DiscInfo{});
 
     // The entry does not parse: disc information is set, titles are not, no message.
     fixtures_.setQueryReply("0c016602",
@@ -274,9 +272,9 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     FakeDiscView unparsed;
     EXPECT_EQ(runCddbLookup(unparsed, settings_), LookupOutcome::EntryUnparsed);
     EXPECT_TRUE(unparsed.recordedPrompts().texts().empty());
-    EXPECT_EQ(discInfo().snapshot().genreIndex, 8);  // the first exact match: jazz
+    EXPECT_EQ(unparsed.discInfo().snapshot().genreIndex, 8);  // the first exact match: jazz
     EXPECT_EQ(unparsed.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 0u);
-    EXPECT_FALSE(discInfo().snapshot().infoPresent);
+    EXPECT_FALSE(unparsed.discInfo().snapshot().infoPresent);
 }
 
 TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
@@ -321,29 +319,40 @@ std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Runs "Submit to FreeDB" as the rip view does and waits for its job; false when none started.
+bool submitAndWait(DiscView& view, const FreeDbSettings& settings,
+                   const std::filesystem::path& folder) {
+    JobEventQueue events;
+    CddbSubmitJob job(view, events);
+    if (!job.start(settings, folder))
+        return false;
+    deliverUntilFinished(events, job.id(), [](const JobNotice&) {});
+    return true;
+}
+
 class SubmitTest : public CddbJobsTest {
   protected:
     void SetUp() override {
         CddbJobsTest::SetUp();
-        discInfo().update([](DiscInfo& info) {
+        view_.discInfo().update([](DiscInfo& info) {
             info.artist = "Some Artist";
             info.album = "Some Album";
             info.genreIndex = 1;
         });
         view_.fillDefaultTitles();
-        view_.setTitle(0, "One");
-        view_.setTitle(1, "Two \xc3\xa4");
+        view_.setTrackTitle(0, "One");
+        view_.setTrackTitle(1, "Two \xc3\xa4");
     }
     FakeDiscView view_;
 };
 
 TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
-    discInfo().update([](DiscInfo& info) { info.submitRevision = 1; });
+    view_.discInfo().update([](DiscInfo& info) { info.submitRevision = 1; });
     std::vector<std::string> traces;
     const auto previous =
         setDebugTraceSink([&](std::string_view line) { traces.emplace_back(line); });
     SubmitEntry entry;
-    EXPECT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 4, entry), kSubmitComplete);
+    EXPECT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 4, entry), kSubmitComplete);
     setDebugTraceSink(previous);
     EXPECT_EQ(traces, std::vector<std::string>{"in formatSubmitEntry..."});
     EXPECT_EQ(entry.discId, 0x0c016602u);
@@ -358,7 +367,7 @@ TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
     ASSERT_TRUE(parsed.parse());
     EXPECT_EQ(parsed.trackTitle(1), "Two \xc3\xa4");
 
-    EXPECT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 5, entry), kSubmitComplete);
+    EXPECT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 5, entry), kSubmitComplete);
     EXPECT_NE(entry.text.find("DTITLE=Some Artist / Some Album\r\nDYEAR= \r\n"
                               "DGENRE=classic rock\r\nTTITLE0="),
               std::string::npos);
@@ -372,16 +381,16 @@ TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
 
 TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {
     // A default title left: -3. Blank artist and album (one space each) pass that check.
-    discInfo().update([](DiscInfo& info) { info.artist = info.album = " "; });
-    view_.setTitle(1, "Track 02");
-    EXPECT_FALSE(submitToCddb(view_, settings_, folder_));
+    view_.discInfo().update([](DiscInfo& info) { info.artist = info.album = " "; });
+    view_.setTrackTitle(1, "Track 02");
+    EXPECT_FALSE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(),
               "This CD could not be submitted because: You must enter all track titles.");
     EXPECT_NE(readFile(folder_ / "dblog.txt").find("# Revision: 1\r\n"), std::string::npos);
 
     // Artist and album empty: -2, and the partly built entry is still dumped.
-    discInfo().update([](DiscInfo& info) { info.artist = info.album = ""; });
-    EXPECT_FALSE(submitToCddb(view_, settings_, folder_));
+    view_.discInfo().update([](DiscInfo& info) { info.artist = info.album = ""; });
+    EXPECT_FALSE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(),
               "This CD could not be submitted because: Artist name and album title not filled in.");
     const std::string dump = readFile(folder_ / "dblog.txt");
@@ -393,7 +402,7 @@ TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {
 
     // Before any table of contents was read.
     FakeDiscView unread(std::nullopt, 0);
-    EXPECT_FALSE(submitToCddb(unread, settings_, folder_));
+    EXPECT_FALSE(submitAndWait(unread, settings_, folder_));
     EXPECT_EQ(unread.recordedPrompts().texts().back(),
               "This CD could not be submitted because: The CD has not been read yet.");
 }
@@ -402,11 +411,7 @@ TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
     ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
     setCddbOption(kOptServerPort, std::nullopt, server_.port());   // left by the last lookup
     ASSERT_FALSE(std::filesystem::exists(folder_ / "dblog.txt"));  // created when missing
-    {
-        auto job = submitToCddb(view_, settings_, folder_);
-        ASSERT_TRUE(job);
-        job->join();
-    }
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
     EXPECT_TRUE(std::filesystem::exists(folder_ / "dblog.txt"));
     EXPECT_EQ(view_.recordedPrompts().texts(), std::vector<std::string>{"Entry submitted"});
     const auto requests = server_.requests();
@@ -419,11 +424,9 @@ TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
     EXPECT_NE(requests[0].body.find("TTITLE1=Two \xe4\r\n"), std::string::npos);  // ISO-8859-1
 
     fixtures_.setSubmitBody("501 Invalid header information [disc ID].\r\n");
-    auto failing = submitToCddb(view_, settings_, folder_);
-    ASSERT_TRUE(failing);
-    failing->join();
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(), "Error submitting entry");
-    EXPECT_EQ(discInfo().snapshot().submitRevision, 2);
+    EXPECT_EQ(view_.discInfo().snapshot().submitRevision, 2);
 }
 
 }  // namespace

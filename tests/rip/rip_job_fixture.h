@@ -4,13 +4,14 @@
 
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/codec_test_support.h"
+#include "codecs/output_settings.h"
 #include "platform/messages.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
-#include "codecs/output_settings.h"
 #include "rip/rip_job.h"
 #include "rip/track_list.h"
 #include "support/installed_settings.h"
+#include "support/job_view.h"
 #include "support/vdrive_fixture.h"
 
 namespace tonalda::test {
@@ -41,7 +42,7 @@ class RipJobTest : public VirtualDriveTest {
     std::vector<std::string> statuses(const RipJob& job) const {
         std::vector<std::string> result;
         for (const RipEntry& entry : job.entries())
-            result.push_back(entry.status);
+            result.push_back(std::string(statusText(entry.status)));
         return result;
     }
 
