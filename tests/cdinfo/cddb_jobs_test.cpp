@@ -22,6 +22,7 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/fake_disc_view.h"
 #include "cdinfo/xmcd_entry.h"
+#include "platform/job_thread.h"
 
 namespace tonalda::cddb {
 namespace {
@@ -286,6 +287,49 @@ TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
     job.join();
     EXPECT_EQ(view.recordedPrompts().texts(),
               std::vector<std::string>{"No matches in CDDB database..."});
+}
+
+// The lookup stopped while the server holds its request, first while the protocol level is
+// verified, then while the disc is queried.
+TEST_F(CddbJobsTest, ALookupCancelledWhileTheServerIsSlowEndsAtOnceAndChangesNothing) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbTimeouts({std::chrono::seconds(30), std::chrono::seconds(30)});
+    server_.setMode(CddbTestServer::Mode::NeverAnswer);
+    for (const bool levelVerified : {false, true}) {
+        SCOPED_TRACE(levelVerified ? "during the query" : "during the level's check");
+        server_.clearRequests();
+        // The level's check goes out with the port the last job left.
+        setCddbOption(kOptServerPort, std::nullopt, server_.port());
+        if (levelVerified)
+            setHighestVerifiedLevel(5);
+        FakeDiscView view;
+        view.fillDefaultTitles();
+        view.discInfo().update([](DiscInfo& info) { info.artist = "Kept"; });
+        const TagInfo tagBefore = view.rowTag(0);
+        JobEventQueue events;
+        std::vector<JobNotice> seen;
+        std::chrono::steady_clock::duration stopping{};
+        {
+            CddbLookupJob job(view, events);
+            ASSERT_TRUE(job.start(settings_));
+            while (server_.requests().empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            EXPECT_EQ(server_.requests()[0].command(),
+                      levelVerified ? "cddb query 0c016602 2 150 14270 360" : "cddb lscat");
+            const auto stop = std::chrono::steady_clock::now();
+            finishOnReceiverThread(job, events, [&](const JobNotice& n) { seen.push_back(n); });
+            stopping = std::chrono::steady_clock::now() - stop;
+            EXPECT_FALSE(job.running());
+            EXPECT_EQ(job.outcome(), LookupOutcome::Canceled);
+        }  // the worker is joined here
+        EXPECT_LT(stopping, std::chrono::seconds(1));
+        EXPECT_EQ(seen.back().event, JobEvent(JobFinished{JobOutcome::Canceled}));
+        EXPECT_EQ(view.titles(), (std::vector<std::string>{"Track 01", "Track 02"}));
+        EXPECT_EQ(view.rowTag(0), tagBefore);
+        EXPECT_EQ(view.discInfo().snapshot().artist, "Kept");
+        EXPECT_TRUE(view.recordedPrompts().texts().empty());
+        EXPECT_TRUE(view.sink().messages().empty());
+    }
 }
 
 TEST_F(CddbJobsTest, MoreEntryTracksThanRowsFillOnlyTheRows) {
