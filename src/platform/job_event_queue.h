@@ -10,9 +10,21 @@
 //
 // Waking the receiver: the queue calls `wake` (on the posting worker's thread, outside its lock)
 // when it goes from drained to holding events; it is not called again until the receiver has
-// drained. A Qt bridge maps it onto a queued QMetaObject::invokeMethod that calls drain() on the
-// GUI thread. A receiver without an event loop waits with waitForEvents() or lets
+// drained. A receiver without an event loop waits with waitForEvents() or lets
 // deliverUntilFinished() do the loop.
+//
+// A Qt receiver (the bridge in src/ui) needs no more than this, made on the GUI thread:
+//
+//     JobEventQueue events([this] {
+//         QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
+//     });
+//     void deliver() { for (const JobNotice& notice : events.drain()) emit jobEvent(notice); }
+//
+// and, to stop a job, calls its requestStop() and returns to the event loop; the job object is
+// destroyed (deleteLater or a reset) only in the handler of that run's JobFinished, never by
+// waiting for the worker on the GUI thread (see platform/job_thread.h). A worker that waits on a
+// message box is released by the stop: the Qt Prompter overrides
+// Prompter::ask(prompt, cancel) to close its box when the cancel is requested.
 
 #include <chrono>
 #include <condition_variable>

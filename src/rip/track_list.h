@@ -40,20 +40,10 @@ enum TrackColumn : int {
     kTrackColumnCount
 };
 
-struct TrackColumnHeading {
-    std::string_view text;
-    int width;
-};
-// In display order; every column is centred.
-inline constexpr std::array<TrackColumnHeading, kTrackColumnCount> kTrackColumnHeadings = {{
-    {" ", 24},
-    {"Title", 100},
-    {"Time", 70},
-    {"Size", 70},
-    {"Output", 70},
-    {"Status", 70},
-    {"Progress", 120},
-}};
+// The header texts, in display order; every column is centred. How wide each column is drawn
+// belongs to the widgets.
+inline constexpr std::array<std::string_view, kTrackColumnCount> kTrackColumnHeaders = {
+    " ", "Title", "Time", "Size", "Output", "Status", "Progress"};
 
 // What the empty list shows for each list state.
 inline constexpr std::string_view kInsertDiscText = "Please   Insert   An   Audio CD!";
