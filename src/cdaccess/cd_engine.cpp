@@ -546,4 +546,36 @@ int CdEngine::stopCD(int handle) {
     return sendSimple(handle, {0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10, 0);
 }
 
+int CdEngine::readSubChannel(int handle, SubChannelPosition& position) {
+    return withSession(handle, [&](DriveSession& session) {
+        // Header (4 bytes) and the current-position block (12 bytes).
+        std::array<std::uint8_t, 16> reply{};
+        ScsiCommand command;
+        command.cdb = {0x42, 0x00, 0x40, 0x01, 0, 0, 0, 0, static_cast<std::uint8_t>(reply.size()),
+                       0};
+        command.cdbLength = 10;
+        command.flags = SRB_DIR_IN;
+        command.data = reply.data();
+        command.dataLength = static_cast<std::uint32_t>(reply.size());
+        const int result = executeScsi({session.adapter, session.target, session.lun}, command);
+        if (result != 1)
+            return result;
+        auto be32 = [&](std::size_t at) {
+            return static_cast<std::int32_t>((std::uint32_t{reply[at]} << 24) |
+                                             (std::uint32_t{reply[at + 1]} << 16) |
+                                             (std::uint32_t{reply[at + 2]} << 8) | reply[at + 3]);
+        };
+        position.audioStatus = static_cast<AudioStatus>(reply[1]);
+        // A drive that sends the header alone has no position to give.
+        const std::size_t length = (std::size_t{reply[2]} << 8) | reply[3];
+        if (length >= 12 && reply[4] == 0x01) {
+            position.trackNumber = reply[6];
+            position.index = reply[7];
+            position.absoluteLba = be32(8);
+            position.relativeLba = be32(12);
+        }
+        return result;
+    });
+}
+
 }  // namespace tonalda

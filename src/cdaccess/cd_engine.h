@@ -126,6 +126,9 @@ class CdEngine {
                      std::uint8_t endFrame);
     // Thread: any.
     int stopCD(int handle);
+    // READ SUB-CHANNEL (sub-Q, current position, LBA addresses): the audio status and where the
+    // head stands. 1, or 4 with the reply left as it was. Thread: any.
+    int readSubChannel(int handle, SubChannelPosition& position);
 
     // The last error, reset to 0 by the call. Thread: any.
     std::int32_t getLastCdError() { return lastError_.exchange(0); }
