@@ -191,12 +191,12 @@ bool WavePlayer::startAt(std::uint64_t sampleFrame) {
     if (!stream_)
         return fail("No WAV file is open.");
     const PulseConnection::Lock lock(*connection_);
-    // What is queued belongs to the old position.
+    // What is queued belongs to the old position and goes; every write from here on, also those
+    // made while the flush is under way, comes from the new one.
+    startSample_ = std::min(sampleFrame, layout_.dataLength / frameBytes_);
+    nextByte_ = startSample_ * frameBytes_;
     if (!connection_->finish(pa_stream_flush(stream_, nullptr, nullptr)))
         return fail(connection_->errorText());
-    const std::uint64_t length = layout_.dataLength / frameBytes_;
-    startSample_ = std::min(sampleFrame, length);
-    nextByte_ = startSample_ * frameBytes_;
     startMicros_ = streamMicros();
     fillStream();
     if (!connection_->finish(pa_stream_cork(stream_, 0, nullptr, nullptr)))
