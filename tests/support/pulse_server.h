@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -166,9 +167,11 @@ class PulseServer {
     std::vector<long> sinkVolumes() const {
         const std::string text = pactl(std::string("get-sink-volume ") + kSink);
         std::vector<long> volumes;
+        // "Volume: front-left: 65536 / 100% / 0.00 dB,   front-right: ..."
         for (std::size_t at = text.find(": "); at != std::string::npos;
              at = text.find(": ", at + 2)) {
-            volumes.push_back(std::strtol(text.c_str() + at + 2, nullptr, 10));
+            if (std::isdigit(static_cast<unsigned char>(text[at + 2])))
+                volumes.push_back(std::strtol(text.c_str() + at + 2, nullptr, 10));
         }
         return volumes;
     }
