@@ -165,24 +165,27 @@ void MasterVolume::setChannelVolumes(const std::vector<std::int32_t>& volumes) {
     const bool inRange = std::all_of(volumes.begin(), volumes.end(), [](std::int32_t volume) {
         return volume >= 0 && volume <= kMaximum;
     });
-    if (!available_ || !inRange)
-        return;
-    const PulseConnection::Lock lock(*connection_);
-    SinkState sink;
-    if (!readSink(sink) || volumes.size() != sink.volume.channels)
-        return;
-    for (std::size_t channel = 0; channel < volumes.size(); ++channel)
-        sink.volume.values[channel] = toServerVolume(volumes[channel]);
-    connection_->finish(pa_context_set_sink_volume_by_index(connection_->context(), sink.index,
-                                                            &sink.volume, nullptr, nullptr),
-                        timeout_);
+    if (inRange)
+        writeVolumes(volumes, false);
 }
 
 void MasterVolume::setVolume(std::int32_t volume) {
-    if (volume < 0 || volume > kMaximum)
+    if (volume >= 0 && volume <= kMaximum)
+        writeVolumes({volume}, true);
+}
+
+void MasterVolume::writeVolumes(const std::vector<std::int32_t>& volumes, bool everyChannel) {
+    if (!available_)
         return;
-    const std::size_t channels = getChannelVolumes().size();
-    setChannelVolumes(std::vector<std::int32_t>(channels, volume));
+    const PulseConnection::Lock lock(*connection_);
+    SinkState sink;
+    if (!readSink(sink) || (!everyChannel && volumes.size() != sink.volume.channels))
+        return;
+    for (std::uint8_t channel = 0; channel < sink.volume.channels; ++channel)
+        sink.volume.values[channel] = toServerVolume(volumes[everyChannel ? 0 : channel]);
+    connection_->finish(pa_context_set_sink_volume_by_index(connection_->context(), sink.index,
+                                                            &sink.volume, nullptr, nullptr),
+                        timeout_);
 }
 
 int volumeSliderPosition(std::int32_t volume) {

@@ -61,6 +61,8 @@ class MasterVolume {
     // With the lock held.
     bool readSink(SinkState& state) const;
     bool setMute(bool mute);
+    // The first value for every channel, or one value per channel.
+    void writeVolumes(const std::vector<std::int32_t>& volumes, bool everyChannel);
     void subscribe();
     void onEvent(unsigned eventType, std::uint32_t index);
     void onSinkInfo(const pa_sink_info* info);
