@@ -6,7 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,11 +25,10 @@
 
 #include "support/temp_dir.h"
 
-extern char** environ;
-
 namespace tonalda::test {
 
-// A child process with its standard output (and error) sent to a file.
+// A child process with its standard output (and error) sent to a file. It is killed when the
+// thread that started it ends, so a test that crashes leaves no server behind.
 class ChildProcess {
   public:
     ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& output) {
@@ -37,15 +36,26 @@ class ChildProcess {
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        const int error = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (error != 0)
+        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const pid_t parent = getpid();
+        pid_ = in >= 0 && out >= 0 ? fork() : -1;
+        if (pid_ == 0) {
+            // Only calls that are safe between fork and exec.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent)
+                _exit(127);
+            dup2(in, STDIN_FILENO);
+            dup2(out, STDOUT_FILENO);
+            dup2(out, STDERR_FILENO);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        if (in >= 0)
+            ::close(in);
+        if (out >= 0)
+            ::close(out);
+        if (pid_ < 0)
             throw std::runtime_error("cannot start " + argv[0]);
     }
     ~ChildProcess() { stop(SIGKILL); }
