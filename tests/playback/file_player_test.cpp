@@ -149,6 +149,32 @@ TEST_F(FilePlayerTest, SeekToTheEndPlaysTheLastPartAndTheNextTickStops) {
     EXPECT_EQ(player_.seekPosition(), 0);
 }
 
+TEST_F(FilePlayerTest, DeviceStopSilencesAtOnceAndPlayStartsOverFromTheStart) {
+    const std::vector<std::int16_t> source = distinctAudio(2 * kRate, 3);
+    writeWav(dir_ / "device.wav", source);
+    WavePlayer device;
+    ASSERT_TRUE(device.open(dir_ / "device.wav")) << device.errorText();
+    EXPECT_EQ(device.lengthSamples(), 2 * kRate);
+    ASSERT_TRUE(device.play());
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(device.stop());
+    {
+        MonitorRecorder afterStop(dir_ / "stopped.raw");
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(soundFrames(afterStop.stop()), 0u);
+    }
+    MonitorRecorder again(dir_ / "again.raw");
+    ASSERT_TRUE(device.play());
+    std::this_thread::sleep_for(300ms);
+    const std::vector<std::int16_t> played = again.stop();
+    const std::optional<std::size_t> from = sourceFrameOf(source, played, firstSoundFrame(played));
+    ASSERT_TRUE(from);
+    EXPECT_LT(*from, kRate / 10);
+    EXPECT_TRUE(device.close());
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.positionSamples(), 0u);
+}
+
 TEST_F(FilePlayerTest, FileWithoutAudioStopsAtTheFirstTick) {
     writeWav(dir_ / "empty.wav", {});
     ASSERT_EQ(list_.addFiles({(dir_ / "empty.wav").string()}, prompter_), 1);
