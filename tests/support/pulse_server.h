@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -100,6 +101,12 @@ inline std::optional<std::string> runCommand(const std::string& command) {
     return pclose(pipe) == 0 ? std::optional(output) : std::nullopt;
 }
 
+// The streams that record from the server now.
+inline std::size_t recordingStreams() {
+    const std::string list = runCommand("pactl list short source-outputs").value_or("");
+    return static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n'));
+}
+
 class PulseServer {
   public:
     static constexpr const char* kSink = "t";
@@ -151,7 +158,7 @@ class PulseServer {
             pacer_.emplace(std::vector<std::string>{"parec", "-d", std::string(kSink) + ".monitor",
                                                     "--raw", "--latency-msec=20", "/dev/null"},
                            dir_ / "pacer.log");
-            for (int i = 0; i < 500 && pactl("list short source-outputs").empty(); ++i)
+            for (int i = 0; i < 500 && recordingStreams() == 0; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -188,8 +195,6 @@ class PulseServer {
     bool sinkMuted() const {
         return pactl(std::string("get-sink-mute ") + kSink).find("yes") != std::string::npos;
     }
-    std::string log() const { return readFile(log_); }
-    const std::filesystem::path& folder() const { return dir_.path(); }
 
   private:
     TempDir dir_;
@@ -205,14 +210,14 @@ class MonitorRecorder {
   public:
     explicit MonitorRecorder(const std::filesystem::path& file)
         : file_(file),
+          streamsBefore_(recordingStreams()),
           process_({"parec", "-d", std::string(PulseServer::kSink) + ".monitor", "--raw",
                     "--format=s16le", "--rate=44100", "--channels=2", "--latency-msec=20",
                     file.string()},
                    file.string() + ".log") {
-        // parec makes its file once its stream runs.
-        for (int i = 0; i < 300 && !std::filesystem::exists(file_); ++i)
+        // Recording has begun once the server lists one more recording stream.
+        for (int i = 0; i < 500 && recordingStreams() <= streamsBefore_; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     // Interleaved samples recorded so far; ends the recording.
     std::vector<std::int16_t> stop() {
@@ -225,6 +230,7 @@ class MonitorRecorder {
 
   private:
     std::filesystem::path file_;
+    std::size_t streamsBefore_;
     ChildProcess process_;
 };
 
