@@ -1,5 +1,6 @@
 #include "ui/settings/settings_page.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -25,7 +26,10 @@ class PagePicture : public QWidget {
 }  // namespace
 
 SettingsPage::SettingsPage(QString caption, const QString& iconResource, QWidget* parent)
-    : QWidget(parent), caption_(std::move(caption)), icon_(iconResource) {
+    : QWidget(parent),
+      caption_(std::move(caption)),
+      // A picture the skin lacks stays empty (QIcon would complain on every paint).
+      icon_(QFile::exists(iconResource) ? QIcon(iconResource) : QIcon()) {
     setAccessibleName(caption_);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(new PagePicture(icon_), 0, Qt::AlignTop);
