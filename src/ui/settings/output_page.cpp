@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "codecs/output_settings.h"
 #include "platform/messages.h"
 #include "rip/output_naming.h"
-#include "rip/output_settings.h"
 
 namespace tonalda::ui {
 namespace {

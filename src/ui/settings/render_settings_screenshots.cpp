@@ -23,11 +23,11 @@
 #include "cdinfo/misc_settings.h"
 #include "codecs/mp3_settings.h"
 #include "codecs/ogg_settings.h"
+#include "codecs/output_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
 #include "platform/shared_objects.h"
-#include "rip/output_settings.h"
 #include "ui/settings/settings_sheet.h"
 
 namespace {

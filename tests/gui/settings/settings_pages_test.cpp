@@ -27,11 +27,11 @@
 #include "cdinfo/misc_settings.h"
 #include "codecs/mp3_settings.h"
 #include "codecs/ogg_settings.h"
+#include "codecs/output_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/hive_format.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
 #include "support/temp_dir.h"
 #include "ui/settings/settings_sheet.h"
 
