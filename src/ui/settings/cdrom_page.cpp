@@ -133,9 +133,9 @@ void CdRomPage::apply() {
     settings.never = checkValue(never_);
     settings.onError = checkValue(onError_);
     settings.speed = listPosition(speed_);
-    settings.jitterCheck = *numberIn(jitterCheck_);
-    settings.overlap = *numberIn(overlap_);
-    settings.blockSize = *numberIn(blockSize_);
+    settings.jitterCheck = numberIn(jitterCheck_).value_or(settings.jitterCheck);
+    settings.overlap = numberIn(overlap_).value_or(settings.overlap);
+    settings.blockSize = numberIn(blockSize_).value_or(settings.blockSize);
     settings.save(registry_);
 }
 

@@ -98,13 +98,13 @@ QLineEdit* FreeDbPage::firstInvalidField() const {
 void FreeDbPage::apply() {
     FreeDbSettings settings = freeDbSettings();
     settings.Server = listPosition(server_);
-    settings.Port = *numberIn(port_);
+    settings.Port = numberIn(port_).value_or(settings.Port);
     settings.QueryScript = queryScript_->text().toStdString();
     settings.SubmitScript = submitScript_->text().toStdString();
     settings.email = email_->text().toStdString();
     settings.proxy = checkValue(useProxy_);
     settings.proxyserver = proxyServer_->text().toStdString();
-    settings.pport = *numberIn(proxyPort_);
+    settings.pport = numberIn(proxyPort_).value_or(settings.pport);
     settings.auth = checkValue(authentication_);
     settings.username = userName_->text().toStdString();
     settings.pass = password_->text().toStdString();

@@ -29,8 +29,8 @@ class SettingsPage : public QWidget {
 
     // The first digits-only field whose text is not an integer; nullptr when all are.
     virtual QLineEdit* firstInvalidField() const { return nullptr; }
-    // Writes the group and reloads its record. Only for an initialised page whose fields are all
-    // valid.
+    // Writes the group and reloads its record; for an initialised page. The sheet checks the
+    // fields first (a field that is not an integer would keep the record's value).
     virtual void apply() = 0;
 
   protected:

@@ -68,7 +68,11 @@ SettingsSheet::SettingsSheet(QWidget* parent, Registry& registry, const CdDriveL
     layout->addWidget(buttons);
 }
 
-SettingsSheet::~SettingsSheet() = default;
+// The tab widget outlives this object's members while Qt deletes the children: it must not reach
+// pages_ through the connection any more.
+SettingsSheet::~SettingsSheet() {
+    disconnect(tabs_, nullptr, this, nullptr);
+}
 
 void SettingsSheet::setFolderChooser(FolderChooser chooser) {
     folderChooser_ = std::move(chooser);
