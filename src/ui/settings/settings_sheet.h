@@ -23,6 +23,7 @@
 
 #include "ui/settings/settings_widgets.h"
 
+class QLineEdit;
 class QTabWidget;
 
 namespace tonalda {
@@ -55,11 +56,12 @@ class SettingsSheet : public QDialog {
 
   Q_SIGNALS:
     // The Output page wrote its group and reloaded it: the rip format may have changed. The main
-    // window answers it as UM_OUTPUT_CHANGED. Emitted once for each Apply or OK.
+    // window answers it as UM_OUTPUT_CHANGED. Emitted once for each Apply or OK that writes
+    // the Output page (one whose tab was shown).
     void outputSettingsApplied();
 
   private:
-    void refuseField(SettingsPage* page, class QLineEdit* field);
+    void refuseField(SettingsPage* page, QLineEdit* field);
 
     FolderChooser folderChooser_;
     Prompter* prompter_;
