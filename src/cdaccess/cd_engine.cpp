@@ -152,13 +152,12 @@ const SessionTable* CdEngine::sessionTable() const {
 // ---- requests ---------------------------------------------------------------------------------
 
 int CdEngine::getAdapterCount() {
-    const std::uint32_t info =
-        transport_ ? transport_->supportInfo() : static_cast<std::uint32_t>(SS_NO_ASPI);
-    const std::uint8_t status = static_cast<std::uint8_t>(info >> 8);
-    if (status == SS_COMP || status == SS_NO_ADAPTERS) {
-        return static_cast<int>(info & 0xFF);
+    // Without a transport the answer is the bare 0xE3, whose status byte is 0.
+    const AdapterCount reply = transport_ ? transport_->adapterCount() : AdapterCount{};
+    if (reply.status == SS_COMP || reply.status == SS_NO_ADAPTERS) {
+        return reply.count;
     }
-    recordRequestFailure(status);
+    recordRequestFailure(reply.status);
     return -1;
 }
 

@@ -129,14 +129,15 @@ int NativeTransport::discover() {
             highestAdapter = std::max<int>(highestAdapter, entry.address.adapter);
         }
     }
-    table_.adapterCount = static_cast<std::uint8_t>(highestAdapter + 1);
+    table_.adapterCount = highestAdapter + 1;
     table_.initialised = true;
     table_.hasDrives = presentCount_ > 0;
     return presentCount_;
 }
 
-std::uint32_t NativeTransport::supportInfo() {
-    return table_.adapterCount != 0 ? 0x100u + table_.adapterCount : 0xE800u;
+AdapterCount NativeTransport::adapterCount() {
+    return {table_.adapterCount,
+            static_cast<std::uint8_t>(table_.adapterCount != 0 ? SS_COMP : SS_NO_ADAPTERS)};
 }
 
 NativeDriveEntry* NativeTransport::findEntry(std::uint8_t adapter, std::uint8_t target,
@@ -168,7 +169,7 @@ std::uint8_t NativeTransport::send(void* request) {
     switch (header->SRB_Cmd) {
         case SC_HA_INQUIRY: {
             auto* inquiry = static_cast<SRB_HAInquiry*>(request);
-            inquiry->HA_Count = table_.adapterCount;
+            inquiry->HA_Count = static_cast<std::uint8_t>(std::min(table_.adapterCount, 255));
             if (inquiry->SRB_HaId >= table_.adapterCount) {
                 return inquiry->SRB_Status = SS_INVALID_HA;
             }
