@@ -173,6 +173,20 @@ void CdEngine::recordRequestFailure(std::uint8_t status) {
     lastStatus_ = status;
 }
 
+void CdEngine::recordSense(const std::uint8_t* sense) {
+    std::lock_guard lock(senseMutex_);
+    if (sense != nullptr) {
+        std::memcpy(lastSense_.bytes.data(), sense, lastSense_.bytes.size());
+    } else {
+        lastSense_.bytes.fill(0);
+    }
+}
+
+SenseData CdEngine::lastSense() const {
+    std::lock_guard lock(senseMutex_);
+    return lastSense_;
+}
+
 void CdEngine::releaseFinishedAbandonedRequests() {
     std::lock_guard lock(abandonedMutex_);
     abandoned_.remove_if([](const auto& pending) { return pending->event.isSet(); });
@@ -214,6 +228,7 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
                 abandoned_.push_back(std::move(pending));
             }
             recordRequestFailure(SS_PENDING);
+            recordSense(nullptr);
             return 4;
         }
     }
@@ -222,6 +237,7 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
     }
     if (status != SS_COMP) {
         recordRequestFailure(status);
+        recordSense(srb.SenseArea);
         return 4;
     }
     return 1;

@@ -203,11 +203,7 @@ TEST_F(NativeTransportTest, CommandsTheDriveEndsWithAnErrorFailWithTheirSense) {
     EXPECT_EQ(engine->getLastCdError(), kCdErrRequestFailed);
     EXPECT_EQ(engine->getLastScsiStatus(), SS_ERR);
 
-    SRB_ExecSCSICmd srb{};
-    srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    srb.SRB_SenseLen = ASPI_SENSE_LEN;
-    srb.SRB_CDBLen = 10;
-    srb.CDBByte[0] = 0x47;
+    SRB_ExecSCSICmd srb = commandRecord({0x47, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(engine->sendScsiRequest(&srb), SS_ERR);
     EXPECT_EQ(srb.SRB_TargStat, 0x02);
     EXPECT_EQ(srb.SenseArea[2], 0x05);
