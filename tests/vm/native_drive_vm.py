@@ -281,17 +281,19 @@ def fnv1a(data):
 class Monitor:
     """The QEMU machine protocol over its unix socket."""
 
-    def __init__(self, path):
+    def __init__(self, path, qemu):
         deadline = time.monotonic() + 30
         while True:
             try:
                 self.sock = socket.socket(socket.AF_UNIX)
                 self.sock.connect(str(path))
                 break
-            except OSError:
+            except OSError as error:
                 self.sock.close()
-                if time.monotonic() > deadline:
-                    raise
+                if qemu.poll() is not None or time.monotonic() > deadline:
+                    output = qemu.stdout.read().decode(errors="replace") if qemu.poll() else ""
+                    raise SetupError(f"cannot reach the QEMU monitor ({error}); "
+                                     f"QEMU said:\n{output.strip()}") from error
                 time.sleep(0.2)
         self.reader = self.sock.makefile("r")
         json.loads(self.reader.readline())  # the greeting
@@ -339,7 +341,7 @@ def boot(work, kernel, initramfs, disc1, disc2):
     with open(console_log, "w") as console, subprocess.Popen(
             command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.STDOUT) as qemu:
-        monitor = Monitor(monitor_path)
+        monitor = Monitor(monitor_path, qemu)
         deadline = time.monotonic() + BOOT_DEADLINE_S
         pending = b""
         try:
@@ -450,11 +452,12 @@ def check_reads(checks, reads, sectors, what, method=None):
     if not checks.check(reads and all(r["result"] == 1 for r in reads), f"{what}: reads succeed",
                         [r for r in reads if r["result"] != 1][:1]):
         return
+    checks.check(all(r["length"] == r["frames"] * 2352 for r in reads),
+                 f"{what}: whole raw frames", [(r["lba"], r["length"]) for r in reads])
+    methods = {r["method"] for r in reads}
+    checks.check(method is None or methods == {method}, f"{what}: read method {method}", methods)
     bad = []
     for read in reads:
-        checks.check(read["length"] == read["frames"] * 2352, f"{what}: whole raw frames", read)
-        if method is not None:
-            checks.check(read["method"] == method, f"{what}: read method {method}", read["method"])
         for offset, (head, digest) in enumerate(read["data"]):
             lba = read["lba"] + offset
             header = bytes.fromhex(head)
@@ -508,6 +511,11 @@ def check_vm(all_events, cli, disc1, disc2):
         host, _channel, target, lun = sysfs.get(f"sr{unit}", {}).get("hctl", "-:-:-:-").split(":")
         checks.check(entry["address"] == f"{host}:{target}:{lun}",
                      f"letter {letter} has the kernel's address", (entry, sysfs.get(f"sr{unit}")))
+    for idlun in events_of(events, "idlun"):
+        packed, unit = idlun["packed"], idlun["path"].removeprefix("/dev/")
+        checks.check(idlun["errno"] == 0 and sysfs.get(unit, {}).get("hctl") ==
+                     f"{packed >> 24}:{packed >> 16 & 0xFF}:{packed & 0xFF}:{packed >> 8 & 0xFF}",
+                     f"SCSI_IOCTL_GET_IDLUN of {idlun['path']} agrees with sysfs", idlun)
     drives = events_of(events, "drive")
     checks.check(len(drives) == 3 and one(events, "drives").get("error") == 0,
                  "enumeration lists three drives", drives)
