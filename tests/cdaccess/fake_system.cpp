@@ -257,6 +257,10 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     }
     if (unit.residualReported) {
         header.resid = static_cast<int>(header.dxfer_len - transferred);
+    } else if (transferred < header.dxfer_len) {
+        // libata's ATAPI path: no residual, and the rest of the buffer comes back overwritten.
+        std::memset(static_cast<std::uint8_t*>(header.dxferp) + transferred, 0,
+                    header.dxfer_len - transferred);
     }
     return 0;
 }

@@ -45,7 +45,9 @@ struct FakeUnit {
     // The disc holds Mode 1 data sectors: READ CD with user data only and READ(10) at 2048-byte
     // blocks give 2048 bytes a frame, READ CD 0xF8 the whole raw frame, 0xF0 is refused.
     bool dataDisc = false;
-    bool residualReported = true;  // whether a short transfer sets the residual count
+    // Whether a short transfer sets the residual count; without, the rest of the buffer is zeroed
+    // as libata's ATAPI path does.
+    bool residualReported = true;
 };
 
 struct FakeCommand {
