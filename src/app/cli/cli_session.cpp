@@ -13,7 +13,7 @@
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
+#include "codecs/output_settings.h"
 
 namespace tonalda::cli {
 
