@@ -16,6 +16,8 @@ packages=(
   # test tools and independent checkers
   clang libclang-rt-14-dev libdiscid-dev python3 python3-mutagen ffmpeg vorbis-tools
   tinyproxy pulseaudio pulseaudio-utils xvfb xauth
+  # the native drive transport under a real kernel: a VM with emulated drives (tests/vm)
+  qemu-system-x86 busybox-static kmod genisoimage
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(lame hyperfine time)

@@ -152,13 +152,12 @@ const SessionTable* CdEngine::sessionTable() const {
 // ---- requests ---------------------------------------------------------------------------------
 
 int CdEngine::getAdapterCount() {
-    const std::uint32_t info =
-        transport_ ? transport_->supportInfo() : static_cast<std::uint32_t>(SS_NO_ASPI);
-    const std::uint8_t status = static_cast<std::uint8_t>(info >> 8);
-    if (status == SS_COMP || status == SS_NO_ADAPTERS) {
-        return static_cast<int>(info & 0xFF);
+    // Without a transport the answer is the bare 0xE3, whose status byte is 0.
+    const AdapterCount reply = transport_ ? transport_->adapterCount() : AdapterCount{};
+    if (reply.status == SS_COMP || reply.status == SS_NO_ADAPTERS) {
+        return reply.count;
     }
-    recordRequestFailure(status);
+    recordRequestFailure(reply.status);
     return -1;
 }
 
@@ -172,6 +171,20 @@ std::uint8_t CdEngine::sendScsiRequest(void* request) {
 void CdEngine::recordRequestFailure(std::uint8_t status) {
     lastError_ = kCdErrRequestFailed;
     lastStatus_ = status;
+}
+
+void CdEngine::recordSense(const std::uint8_t* sense) {
+    std::lock_guard lock(senseMutex_);
+    if (sense != nullptr) {
+        std::memcpy(lastSense_.bytes.data(), sense, lastSense_.bytes.size());
+    } else {
+        lastSense_.bytes.fill(0);
+    }
+}
+
+SenseData CdEngine::lastSense() const {
+    std::lock_guard lock(senseMutex_);
+    return lastSense_;
 }
 
 void CdEngine::releaseFinishedAbandonedRequests() {
@@ -215,6 +228,7 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
                 abandoned_.push_back(std::move(pending));
             }
             recordRequestFailure(SS_PENDING);
+            recordSense(nullptr);
             return 4;
         }
     }
@@ -223,6 +237,7 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
     }
     if (status != SS_COMP) {
         recordRequestFailure(status);
+        recordSense(srb.SenseArea);
         return 4;
     }
     return 1;
