@@ -2,7 +2,8 @@
 // The cancel switch of one job. The job's owner requests the stop; the worker and the code it
 // runs (extraction loop, encoders, network waits, prompts) poll it between blocks and wind down,
 // removing what they had half made. Every job owns its own token, so starting or cancelling one
-// job never touches another's.
+// job never touches another's; the GUI's Cancel button stops the one job it lets run at a time
+// through that job's token.
 
 #include <atomic>
 

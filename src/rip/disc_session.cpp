@@ -13,7 +13,7 @@
 #include "codecs/output_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/registry.h"
-#include "rip/output_naming.h"
+#include "rip/rip_job.h"
 
 namespace tonalda {
 
@@ -204,17 +204,7 @@ void DiscSession::setOutputFormat(std::int32_t outputFormat) {
 
 std::vector<TrackItem> DiscSession::takeRipQueue(std::int32_t fileNameRule) {
     std::lock_guard lock(mutex_);
-    std::vector<TrackItem> queue;
-    for (int row = 0; row < list_.rowCount(); ++row) {
-        if (!list_.isChecked(row))
-            continue;
-        TrackItem& item = list_.item(row);
-        item.row = row;
-        item.baseName = composeBaseName(item.baseName, item.tag, fileNameRule);
-        queue.push_back(item);
-        list_.setColumnText(row, kColumnStatus, std::string(statusText(RowStatus::Waiting)));
-    }
-    return queue;
+    return tonalda::takeRipQueue(list_, fileNameRule);
 }
 
 void DiscSession::apply(const JobNotice& notice) {

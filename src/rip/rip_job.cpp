@@ -36,20 +36,24 @@ RipOptions currentRipOptions(const DiscInfo& disc) {
 RipJob::RipJob(CdEngine& engine, Registry& registry, Prompter& prompter, JobEventQueue& events)
     : engine_(engine), registry_(registry), prompter_(prompter), runner_(events) {}
 
-bool RipJob::start(TrackList& list, const RipOptions& options) {
-    if (running())
-        return false;
+std::vector<TrackItem> takeRipQueue(TrackList& list, std::int32_t fileNameRule) {
     std::vector<TrackItem> queue;
     for (int row = 0; row < list.rowCount(); ++row) {
         if (!list.isChecked(row))
             continue;
         TrackItem& item = list.item(row);
         item.row = row;
-        item.baseName = composeBaseName(item.baseName, item.tag, options.fileNameRule);
+        item.baseName = composeBaseName(item.baseName, item.tag, fileNameRule);
         queue.push_back(item);
         list.setColumnText(row, kColumnStatus, std::string(statusText(RowStatus::Waiting)));
     }
-    return start(list.sessionHandle(), std::move(queue), options);
+    return queue;
+}
+
+bool RipJob::start(TrackList& list, const RipOptions& options) {
+    if (running())
+        return false;
+    return start(list.sessionHandle(), takeRipQueue(list, options.fileNameRule), options);
 }
 
 bool RipJob::start(int sessionHandle, std::vector<TrackItem> queue, const RipOptions& options) {

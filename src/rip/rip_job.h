@@ -44,6 +44,11 @@ struct RipOptions {
 // Thread: the user interface thread (settings do not change while it reads them).
 RipOptions currentRipOptions(const DiscInfo& disc);
 
+// A rip's queue from the list's checked rows, top to bottom: each row's base name composed by the
+// file-name rule and kept in the row, its Status "Waiting", a copy of its item queued.
+// Thread: the thread that owns the list.
+std::vector<TrackItem> takeRipQueue(TrackList& list, std::int32_t fileNameRule);
+
 // One entry of the rip queue as a view shows it.
 struct RipEntry {
     TrackItem item;  // a copy of the row's item, base name composed; done when its file is complete

@@ -1,5 +1,5 @@
 #pragma once
-// A disc view without a drive session or windows, for tests and tools: it keeps the disc
+// A disc view without a drive session or windows, for the tests: it keeps the disc
 // information and the track rows' tags and title column in memory, and asks through a Prompter.
 // What a window would have been told is recorded as the view's messages (UM_SHOW_DISC_INFO, and
 // UM_SET_TRACK_TITLE with the row in lParam), values only.
