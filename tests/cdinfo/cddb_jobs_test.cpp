@@ -340,6 +340,52 @@ TEST_F(CddbJobsTest, MoreEntryTracksThanRowsFillOnlyTheRows) {
     EXPECT_EQ(view.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 1u);
 }
 
+TEST(CddbConfigs, EachJobBuildsItsOwnConfigurationAndTheSharedOptionsStayAsTheyWere) {
+    resetCddbConfig();
+    setCddbOption(kOptServerPort, std::nullopt, 1234);  // as a last lookup left it
+    setCddbOption(kOptClientName, "earlier client", 0);
+    CddbConfig previous = cddbConfig();
+    previous.highestVerifiedLevel = 5;  // no check with the server needed
+    FreeDbSettings settings;
+    settings.Server = 3;
+    settings.Port = 8880;
+    settings.QueryScript = "/q.cgi";
+    settings.SubmitScript = "/s.cgi";
+    settings.email = "me@example.org";
+    settings.proxy = 1;
+    settings.proxyserver = "proxy.example.org";
+    settings.pport = 3128;
+    settings.username = "user";
+    settings.pass = "secret";
+
+    const CddbConfig lookup = lookupConfig(previous, settings, neverCancelled());
+    EXPECT_EQ(lookup.serverHost, "ca.freedb.org");
+    EXPECT_EQ(lookup.serverPort, 8880);
+    EXPECT_EQ(lookup.protocolLevel, 5);
+    EXPECT_EQ(lookup.clientName, "Marrowby+v1.01");
+    EXPECT_EQ(lookup.email, "me+example.org");
+    EXPECT_EQ(lookup.queryScript, "/q.cgi");
+    EXPECT_FALSE(lookup.mirrorIni);
+    EXPECT_TRUE(lookup.useProxy);
+    EXPECT_EQ(lookup.proxyHost, "proxy.example.org");
+    EXPECT_EQ(lookup.proxyPort, 3128);
+    EXPECT_EQ(lookup.proxyAuthorization, base64Encode("user:secret"));
+
+    const CddbConfig submit = submitConfig(previous, settings);
+    EXPECT_EQ(submit.serverPort, 1234) << "a submission keeps the port the last lookup left";
+    EXPECT_EQ(submit.clientName, "aaa");
+    EXPECT_EQ(submit.submitScript, "/s.cgi");
+    EXPECT_EQ(submit.protocolLevel, previous.protocolLevel);
+
+    // Building them changed nothing that other jobs read; publishing is one step.
+    EXPECT_EQ(cddbConfig().serverPort, 1234);
+    EXPECT_EQ(cddbConfig().clientName, "earlier+client");
+    publishCddbConfig(lookup);
+    EXPECT_EQ(cddbConfig().clientName, "Marrowby+v1.01");
+    EXPECT_EQ(cddbConfig().highestVerifiedLevel, 5);
+    resetCddbConfig();
+}
+
 TEST(CddbServers, ListOverrideAndCategories) {
     EXPECT_EQ(cddbServerHost(0), "gnudb.gnudb.org");
     EXPECT_EQ(cddbServerHost(7), "uk.freedb.org");
