@@ -6,26 +6,18 @@
 #include "app/cli/cli_console.h"
 #include "cdaccess/cd_engine.h"
 #include "cdaccess/cdrom_settings.h"
-#include "cdinfo/freedb_settings.h"
 #include "cdinfo/local_library.h"
 #include "cdinfo/misc_settings.h"
-#include "codecs/mp3_settings.h"
-#include "codecs/ogg_settings.h"
-#include "codecs/wma_settings.h"
 #include "platform/registry.h"
 #include "rip/output_settings.h"
+#include "rip/settings_groups.h"
 
 namespace tonalda::cli {
 
 int loadSettingsGroups(Console& console) {
-    Registry& registry = Registry::instance();
-    const bool loaded[] = {mp3Settings().load(registry),    loadFreeDbSettings(),
-                           outputSettings().load(registry), wmaSettings().load(registry),
-                           oggSettings().load(registry),    cdRomSettings().load(registry),
-                           miscSettings().load(registry)};
     int failed = 0;
-    for (const bool ok : loaded) {
-        if (!ok) {
+    for (const bool loaded : tonalda::loadSettingsGroups()) {
+        if (!loaded) {
             console.err(kInitializationError);
             ++failed;
         }

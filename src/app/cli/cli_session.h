@@ -9,14 +9,13 @@
 
 #include "cdaccess/cd_types.h"
 #include "cdinfo/headless_disc_view.h"
+#include "rip/settings_groups.h"
 #include "rip/track_list.h"
 
 namespace tonalda::cli {
 
 class Console;
 
-inline constexpr std::string_view kInitializationError =
-    "Initialization error!\n\nPlease reinstall Tonalda again!";
 inline constexpr std::string_view kInsertDiscMessage =
     "Please insert an audio CD in your CD-ROM and press 'Refresh' button";
 inline constexpr std::string_view kInvalidSelection = "Invalid selection";
