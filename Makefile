@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build install run test fuzz bench format clean
+.PHONY: all deps build install run test screenshots fuzz bench format clean
 
 all: build
 
@@ -29,6 +29,13 @@ run: install
 
 test: build
 	scripts/test-env.sh ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+
+# Renders the windows (scenes of tests/gui/screenshots) off screen at pixel ratios 1 and 2.
+screenshots: build
+	@for ratio in 1 2; do \
+	  QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$$ratio scripts/test-env.sh \
+	    $(BUILD)/tests/gui/tonalda-screenshots $(BUILD)/screenshots || exit 1; \
+	done
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTONALDA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -268,8 +268,6 @@ void MainWindow::setTooltips() {
     helpButton_->setHelpText(QStringLiteral("Help menu"));
     minimize_->setHelpText(QStringLiteral("Minimize"));
     exit_->setHelpText(QStringLiteral("Exit"));
-    seek_->setAccessibleName(QStringLiteral("Seek"));
-    volume_->setAccessibleName(QStringLiteral("Volume"));
     // The Options, player and volume tooltips depend on what is attached.
 }
 
@@ -286,7 +284,6 @@ void MainWindow::updateControlAvailability() {
     convert_->setEnabled(!jobRunning_);
     const bool hasSheet = static_cast<bool>(parts_.runOptionsSheet);
     option_->setEnabled(!jobRunning_ && hasSheet);
-    option_->setHelpText(QStringLiteral("Options dialog") + (hasSheet ? QString() : kNoOptions));
 
     play_->setEnabled(!jobRunning_ && player_ != nullptr);
     if (!player_) {
@@ -295,16 +292,25 @@ void MainWindow::updateControlAvailability() {
                                  static_cast<QWidget*>(seek_)})
             control->setEnabled(false);
     }
-    const QString why = player_ ? QString() : kNoPlayer;
-    play_->setHelpText(QStringLiteral("Play") + why);
-    pause_->setHelpText(QStringLiteral("Pause") + why);
-    stop_->setHelpText(QStringLiteral("Stop") + why);
-    previous_->setHelpText(QStringLiteral("Previous") + why);
-    next_->setHelpText(QStringLiteral("Next") + why);
-    seek_->setToolTip(player_ ? QString() : QStringLiteral("Seek") + kNoPlayer);
+    // A grey control says why in its tooltip; screen readers get the reason as its description.
+    auto explain = [](QWidget* control, const QString& name, bool available, const QString& why) {
+        control->setToolTip(available ? name : name + why);
+        control->setAccessibleName(name);
+        control->setAccessibleDescription(available ? QString() : why.trimmed());
+    };
+    const bool hasPlayer = player_ != nullptr;
+    explain(play_, QStringLiteral("Play"), hasPlayer, kNoPlayer);
+    explain(pause_, QStringLiteral("Pause"), hasPlayer, kNoPlayer);
+    explain(stop_, QStringLiteral("Stop"), hasPlayer, kNoPlayer);
+    explain(previous_, QStringLiteral("Previous"), hasPlayer, kNoPlayer);
+    explain(next_, QStringLiteral("Next"), hasPlayer, kNoPlayer);
+    explain(seek_, QStringLiteral("Seek"), hasPlayer, kNoPlayer);
+    explain(volume_, QStringLiteral("Volume"), volumeControl_ != nullptr, kNoVolume);
+    option_->setHelpText(QStringLiteral("Options dialog"));
+    if (!hasSheet)
+        option_->setToolTip(option_->toolTip() + kNoOptions);
 
     volume_->setEnabled(volumeControl_ != nullptr);
-    volume_->setToolTip(QStringLiteral("Volume") + (volumeControl_ ? QString() : kNoVolume));
 }
 
 void MainWindow::attachPlayer(Player* player) {
