@@ -9,7 +9,7 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/xmcd_entry.h"
 #include "platform/atomic_file.h"
-#include "rip/genres.h"
+#include "codecs/genres.h"
 
 namespace tonalda::cddb {
 namespace {

@@ -19,7 +19,7 @@
 #include "cdinfo/disc_identity.h"
 #include "platform/messages.h"
 #include "platform/prompter.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

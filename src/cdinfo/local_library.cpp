@@ -10,7 +10,7 @@
 
 #include "cdinfo/disc_info.h"
 #include "platform/profile.h"
-#include "rip/genres.h"
+#include "codecs/genres.h"
 
 namespace tonalda {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cdinfo/debug_trace.h"
-#include "rip/genres.h"
+#include "codecs/genres.h"
 
 namespace tonalda::cddb {
 namespace {

@@ -12,7 +12,7 @@
 #include "codecs/stdio_file.h"
 #include "platform/cancel_flag.h"
 #include "platform/messages.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

@@ -15,7 +15,7 @@
 #include "platform/prompter.h"
 #include "platform/registry.h"
 #include "platform/text_codec.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

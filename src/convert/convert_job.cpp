@@ -3,18 +3,18 @@
 #include <system_error>
 
 #include "cdinfo/misc_settings.h"
+#include "codecs/file_encoding.h"
+#include "codecs/id3_writer.h"
 #include "codecs/mp3_encoder.h"
 #include "codecs/ogg_encoder.h"
 #include "codecs/output_name.h"
+#include "codecs/output_settings.h"
 #include "codecs/wav_layout.h"
 #include "codecs/wma_encoder.h"
 #include "convert/convert_list.h"
 #include "platform/cancel_flag.h"
 #include "platform/prompter.h"
-#include "rip/file_encoding.h"
-#include "rip/id3_writer.h"
-#include "rip/output_settings.h"
-#include "rip/rip_job.h"
+#include "platform/temp_file.h"
 
 namespace fs = std::filesystem;
 
@@ -135,7 +135,7 @@ fs::path ConvertJob::encoderInput(const std::string& source, fs::path& copy) {
                        PromptIcon::Error);
         return {};
     }
-    const fs::path folder = ripTempFolder(options_.tempFolder);
+    const fs::path folder = jobTempFolder(options_.tempFolder);
     std::error_code ignored;
     fs::create_directory(folder, ignored);
     copy = folder / (fs::path(source).filename().string() + ".tmp");

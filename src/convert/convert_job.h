@@ -13,9 +13,9 @@
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/messages.h"
-#include "rip/job_thread.h"
-#include "rip/output_format.h"
-#include "rip/tag_info.h"
+#include "platform/job_thread.h"
+#include "codecs/output_format.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

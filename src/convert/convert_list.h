@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

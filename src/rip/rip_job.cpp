@@ -6,16 +6,17 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/misc_settings.h"
 #include "codecs/extractor.h"
+#include "codecs/file_encoding.h"
+#include "codecs/id3_writer.h"
 #include "codecs/mp3_encoder.h"
 #include "codecs/ogg_encoder.h"
+#include "codecs/output_format.h"
+#include "codecs/output_settings.h"
 #include "codecs/wma_encoder.h"
 #include "platform/cancel_flag.h"
 #include "platform/prompter.h"
-#include "rip/file_encoding.h"
-#include "rip/id3_writer.h"
-#include "rip/output_format.h"
+#include "platform/temp_file.h"
 #include "rip/output_naming.h"
-#include "rip/output_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -51,14 +52,6 @@ RipOptions currentRipOptions() {
     options.ogg = oggSettings();
     options.wma = wmaSettings();
     return options;
-}
-
-fs::path ripTempFolder(const fs::path& configured) {
-    if (!configured.empty())
-        return configured;
-    std::error_code error;
-    const fs::path system = fs::temp_directory_path(error);
-    return error ? fs::path("/tmp") : system;
 }
 
 RipJob::RipJob(CdEngine& engine, Registry& registry, MessageSink& view, Prompter& prompter)
@@ -239,7 +232,7 @@ bool RipJob::ripEntry(RipWorkers& work, std::size_t index) {
     }
 
     relay_.send(UM_EXTRACT_BEGIN, 0, 0);
-    const fs::path tempFolder = ripTempFolder(options_.tempFolder);
+    const fs::path tempFolder = jobTempFolder(options_.tempFolder);
     std::error_code ignored;
     fs::create_directory(tempFolder, ignored);  // one level; a failure shows when the file is made
     const fs::path tempBase = tempFolder / fileBase;

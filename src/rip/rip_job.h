@@ -16,7 +16,7 @@
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/messages.h"
-#include "rip/job_thread.h"
+#include "platform/job_thread.h"
 #include "rip/track_list.h"
 
 namespace tonalda {
@@ -52,9 +52,6 @@ struct RipOptions {
 // The options from the process-wide settings records and disc information.
 // Thread: the user interface thread (settings do not change while it reads them).
 RipOptions currentRipOptions();
-
-// The temporary folder of a rip: "Temppath", or the system's when it is empty.
-std::filesystem::path ripTempFolder(const std::filesystem::path& configured);
 
 // One entry of the rip queue as a view shows it.
 struct RipEntry {

@@ -5,16 +5,16 @@
 #include <system_error>
 
 #include "codecs/extractor.h"
+#include "codecs/file_encoding.h"
 #include "codecs/mp3_encoder.h"
 #include "codecs/ogg_encoder.h"
+#include "codecs/output_format.h"
 #include "codecs/output_name.h"
 #include "codecs/wma_encoder.h"
 #include "platform/cancel_flag.h"
 #include "platform/file.h"
 #include "platform/prompter.h"
-#include "rip/file_encoding.h"
-#include "rip/output_format.h"
-#include "rip/rip_job.h"
+#include "platform/temp_file.h"
 
 namespace fs = std::filesystem;
 
@@ -92,7 +92,7 @@ SegmentOutcome SegmentRip::rip(int handle, std::uint32_t startFrame, std::uint32
         return SegmentOutcome::Finished;  // no format to make
     const auto format = static_cast<OutputFormat>(options_.format);
     const fs::path& output = options_.output;
-    const fs::path tempFolder = ripTempFolder(options_.tempFolder);
+    const fs::path tempFolder = jobTempFolder(options_.tempFolder);
     Extractor extractor(engine_, options_.cdrom, relay_, prompter_);
 
     // An extraction error stops the segment like a cancel: the dialog does not set the cancel

@@ -13,7 +13,7 @@
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/messages.h"
-#include "rip/job_thread.h"
+#include "platform/job_thread.h"
 
 namespace tonalda {
 

@@ -5,9 +5,9 @@
 #include "cdinfo/misc_settings.h"
 #include "codecs/mp3_settings.h"
 #include "codecs/ogg_settings.h"
+#include "codecs/output_settings.h"
 #include "codecs/wma_settings.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
 
 namespace tonalda {
 

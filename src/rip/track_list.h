@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "cdaccess/cd_types.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
+#include "platform/size_text.h"
 
 namespace tonalda {
 
@@ -64,8 +65,6 @@ constexpr std::uint32_t kSessionGapFrames = 11250;
 
 // "%02d:%02d" of whole seconds.
 std::string durationText(int seconds);
-// "%d.%02d MB" of a byte count: whole megabytes and the hundredths cut, not rounded.
-std::string sizeText(std::uint64_t bytes);
 
 struct TrackRow {
     TrackItem item;

@@ -13,10 +13,10 @@
 
 #include "cdinfo/disc_info.h"
 #include "cdinfo/misc_settings.h"
+#include "codecs/genres.h"
+#include "codecs/output_settings.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
-#include "rip/genres.h"
-#include "rip/output_settings.h"
 #include "rip/settings_groups.h"
 #include "ui/bitmap_button.h"
 #include "ui/empty_view.h"

@@ -11,7 +11,7 @@
 #include "platform/cancel_flag.h"
 #include "platform/messages.h"
 #include "platform/prompter.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 namespace {

@@ -7,11 +7,11 @@
 
 #include <sstream>
 
-#include "app/installer.h"
 #include "codecs/codec_test_support.h"
 #include "convert/convert_list.h"
 #include "platform/cancel_flag.h"
 #include "platform/prompter.h"
+#include "support/installed_settings.h"
 
 namespace tonalda {
 namespace {
@@ -21,10 +21,7 @@ constexpr std::uint32_t kFrames = 44100;  // one second each
 class ConvertJobTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        InstallPlace place{test::moduleDir(), dir_.path(), dir_ / "cache", dir_ / "data",
-                           "test@host"};
-        std::ostringstream errors;
-        ASSERT_TRUE(install(registry_, defaultSettings(place), true, errors).ok) << errors.str();
+        ASSERT_NO_FATAL_FAILURE(test::installDefaultSettings(registry_.file(), dir_.path()));
         ASSERT_TRUE(options_.ogg.load(registry_));
         ASSERT_TRUE(options_.wma.load(registry_));
         options_.encodeFolder = dir_ / "encoded";

@@ -21,7 +21,7 @@ std::vector<std::string> ripNames(const std::string& extension) {
 
 std::map<std::string, std::string> id3Frames(const std::filesystem::path& file) {
     const auto result = test::runCommand(
-        "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/rip/read_id3.py " + test::quoted(file));
+        "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/codecs/read_id3.py " + test::quoted(file));
     std::map<std::string, std::string> frames;
     std::size_t start = 0;
     while (start < result.output.size()) {

@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "cdinfo/disc_info.h"
+#include "codecs/output_settings.h"
 #include "gui_test_support.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
 #include "rip/settings_groups.h"
 #include "ui/bitmap_button.h"
 #include "ui/help_launcher.h"

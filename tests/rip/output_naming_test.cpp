@@ -8,8 +8,8 @@
 
 #include "platform/messages.h"
 #include "platform/registry.h"
-#include "rip/output_format.h"
-#include "rip/output_settings.h"
+#include "codecs/output_format.h"
+#include "codecs/output_settings.h"
 #include "support/temp_dir.h"
 
 namespace tonalda {

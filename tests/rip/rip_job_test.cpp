@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/cancel_flag.h"
-#include "rip/output_format.h"
+#include "codecs/output_format.h"
 #include "rip/rip_job_fixture.h"
 
 namespace tonalda {

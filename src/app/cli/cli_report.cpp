@@ -5,7 +5,7 @@
 
 #include "cdaccess/cd_types.h"
 #include "cdinfo/disc_identity.h"
-#include "rip/genres.h"
+#include "codecs/genres.h"
 #include "rip/track_list.h"
 
 namespace tonalda::cli {

@@ -10,8 +10,8 @@
 #include "app/cli/cli_session.h"
 #include "cdaccess/cd_engine.h"
 #include "platform/registry.h"
-#include "rip/output_format.h"
-#include "rip/output_settings.h"
+#include "codecs/output_format.h"
+#include "codecs/output_settings.h"
 #include "rip/rip_job.h"
 #include "rip/segment_rip.h"
 

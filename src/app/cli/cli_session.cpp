@@ -9,7 +9,7 @@
 #include "cdinfo/local_library.h"
 #include "cdinfo/misc_settings.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
+#include "codecs/output_settings.h"
 #include "rip/settings_groups.h"
 
 namespace tonalda::cli {

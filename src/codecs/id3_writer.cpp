@@ -1,4 +1,4 @@
-#include "rip/id3_writer.h"
+#include "codecs/id3_writer.h"
 
 #include <id3/tag.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/text_codec.h"
-#include "rip/genres.h"
+#include "codecs/genres.h"
 
 namespace tonalda {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

@@ -1,4 +1,4 @@
-#include "rip/file_encoding.h"
+#include "codecs/file_encoding.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +11,7 @@
 #include "codecs/wma_settings.h"
 #include "platform/cancel_flag.h"
 #include "platform/prompter.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 // The ID3 writer, checked with an independent reader (mutagen) on MP3 files made by ffmpeg.
 
-#include "rip/id3_writer.h"
+#include "codecs/id3_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "rip/genres.h"
+#include "codecs/genres.h"
 #include "support/temp_dir.h"
 
 namespace tonalda {
@@ -41,7 +41,7 @@ class ReadTags {
   public:
     explicit ReadTags(const std::filesystem::path& file) {
         const std::string output = runCommand(
-            "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/rip/read_id3.py " + quoted(file));
+            "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/codecs/read_id3.py " + quoted(file));
         std::size_t start = 0;
         while (start < output.size()) {
             const std::size_t end = output.find('\n', start);

@@ -1,4 +1,4 @@
-#include "rip/output_settings.h"
+#include "codecs/output_settings.h"
 
 #include "platform/messages.h"
 #include "platform/registry.h"
