@@ -30,12 +30,9 @@ run: install
 test: build
 	scripts/test-env.sh ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
-# Renders the windows (scenes of tests/gui/screenshots) off screen at pixel ratios 1 and 2.
+# Renders the windows and dialogs off screen to build/screenshots/ at pixel ratios 1 and 2.
 screenshots: build
-	@for ratio in 1 2; do \
-	  QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$$ratio scripts/test-env.sh \
-	    $(BUILD)/tests/gui/tonalda-screenshots $(BUILD)/screenshots || exit 1; \
-	done
+	scripts/screenshots.sh $(BUILD)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTONALDA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,7 +1,8 @@
 // tonalda-screenshots OUTPUT_FOLDER [SCENE...]: renders every registered scene (or the named
-// ones) to OUTPUT_FOLDER/<scene>@<ratio>x.png. Run with QT_QPA_PLATFORM=offscreen and
-// QT_SCALE_FACTOR=1 or 2; `make screenshots` does both.
+// ones) off screen to OUTPUT_FOLDER/<scene>@1x.png and @2x.png. A process has one scale factor,
+// so the tool runs itself once per pixel ratio.
 
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
@@ -62,6 +63,27 @@ std::filesystem::path prepareEnvironment() {
     return scratch;
 }
 
+// Runs this program again for each pixel ratio; the child renders.
+int renderEachRatio(char** argv) {
+    for (const char* ratio : {"1", "2"}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("QT_SCALE_FACTOR", ratio, 1);
+            setenv("TONALDA_SCREENSHOT_CHILD", "1", 1);
+            execv("/proc/self/exe", argv);
+            _exit(127);
+        }
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
+            std::cerr << "tonalda-screenshots: rendering at ratio " << ratio << " failed\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 }  // namespace tonalda::screenshots
@@ -72,6 +94,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: tonalda-screenshots OUTPUT_FOLDER [SCENE...]\n";
         return 2;
     }
+    if (!std::getenv("TONALDA_SCREENSHOT_CHILD"))
+        return renderEachRatio(argv);
     const std::filesystem::path scratch = prepareEnvironment();
     QApplication application(argc, argv);
     tonalda::ui::applySkinStyle(application);
