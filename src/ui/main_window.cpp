@@ -88,8 +88,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(kSize);
     // The window itself holds the focus at first, so that no control looks selected until the
-    // keyboard moves to it.
-    setFocusPolicy(Qt::StrongFocus);
+    // keyboard moves to it; it is no stop of the Tab chain.
+    setFocusPolicy(Qt::NoFocus);
     // Controls are made before the views are shown so that showing one can set their state;
     // they are raised over the view area afterwards.
     createControls();

@@ -7,15 +7,18 @@
 
 namespace tonalda::ui {
 
-std::string selectedDriveDescription() {
-    CdEngine& engine = cdEngine();
-    if (!engine.initCdEngine())
-        return {};
+CdDriveList engineDrives() {
     CdDriveList drives;
     std::memset(&drives, 0, sizeof drives);
-    drives.capacity = 8;
-    engine.enumCdDrives(drives);
-    return driveDescription(drives, cdRomSettings().unit);
+    drives.capacity = sizeof drives.drives / sizeof drives.drives[0];
+    CdEngine& engine = cdEngine();
+    if (engine.initCdEngine())
+        engine.enumCdDrives(drives);
+    return drives;
+}
+
+std::string selectedDriveDescription() {
+    return driveDescription(engineDrives(), cdRomSettings().unit);
 }
 
 }  // namespace tonalda::ui

@@ -1,13 +1,18 @@
 #pragma once
-// The drive the CD-ROM settings choose, as the status area names it while nothing plays.
+// The engine's drives as the main window and the Options sheet show them.
 
 #include <string>
 
+#include "cdaccess/cd_types.h"
+
 namespace tonalda::ui {
 
-// Starts the CD engine when it has not started yet, lists the drives and gives vendor + " " +
-// product of the one at the CD-ROM settings' unit position; empty when there is no such drive.
-// Thread: the user interface thread.
+// Starts the CD engine when it has not started yet and lists its drives (virtual ones included);
+// an empty list when the engine cannot start. Thread: the user interface thread.
+CdDriveList engineDrives();
+
+// Vendor + " " + product of the drive at the CD-ROM settings' unit position, for the status area;
+// empty when there is no such drive. Thread: the user interface thread.
 std::string selectedDriveDescription();
 
 }  // namespace tonalda::ui

@@ -1,6 +1,7 @@
 // The main window: start-up against a hive with missing groups, view switching, the job and
 // Options rules, the keys it swallows, Exit, the disc fields and help.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -280,6 +281,43 @@ class MainWindowTest final : public QObject {
         QCOMPARE(h.viewLog, logOf({"genre 18"}));
         QCOMPARE(genre.currentText(), QStringLiteral("Techno"));
         QCOMPARE(discInfo().snapshot().genreIndex, 18);
+    }
+
+    void theKeyboardAloneReachesEveryControl() {
+        Harness h;
+        h.start();
+        h.window->attachPlayer(&h.player);
+        h.window->setControlEnabled(ui::TransportControl::Seek, true);
+        h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        // Tab walks the top bar, the disc fields, then the transport; grey controls are skipped.
+        QStringList visited;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->accessibleName();
+        }
+        QCOMPARE(visited, (QStringList{"Rip", "Convert", "Option", "Help", "Minimize", "Exit",
+                                       "Artist", "Album", "Genre", "Play", "Seek", "Rip"}));
+        // Space presses the focused button.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->accessibleName(), QStringLiteral("Convert"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(h.window->convertViewShown());
+    }
+
+    void draggingTheBodyMovesTheWindow() {
+        Harness h;
+        h.start();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        const QPoint before = h.window->pos();
+        // A point of the body that no control covers, left of the transport.
+        const QPoint grip(8, 200);
+        QTest::mousePress(h.window.get(), Qt::LeftButton, {}, grip);
+        QTest::mouseMove(h.window.get(), grip + QPoint(40, 25));
+        QTest::mouseRelease(h.window.get(), Qt::LeftButton, {}, grip + QPoint(40, 25));
+        // The window system moves the window itself where it can; off screen the window follows
+        // the pointer by hand.
+        QCOMPARE(h.window->pos(), before + QPoint(40, 25));
     }
 
     void theOutputPageReachesTheRows() {
