@@ -1,6 +1,7 @@
 // tonalda: the desktop program. One skinned main window for the life of the process.
 
 #include <QApplication>
+#include <QScreen>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
     parts.driveDescription = tonalda::ui::selectedDriveDescription;
     tonalda::ui::MainWindow window(std::move(parts));
     prompter.setParentWindow(&window);
+    // A frameless window gets no placement from some window managers: start in the middle.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
     return application.exec();
 }
