@@ -16,6 +16,7 @@ class EmptyView final : public QWidget, public TrackRowsView {
     explicit EmptyView(const QString& name, QWidget* parent = nullptr);
 
     QWidget& widget() override { return *this; }
+    bool isPlaying() const override { return false; }
     bool mayClose() override { return true; }
     void applyDiscArtist(const std::string&) override {}
     void applyDiscAlbum(const std::string&) override {}

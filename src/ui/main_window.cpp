@@ -360,8 +360,9 @@ LParam MainWindow::handleMessage(UserMessage message, WParam, LParam) {
             jobEnded();
             break;
         case UM_OPTIONS_CLOSED:
-            if (player_ && ripViewShown_ && player_->isPlaying())
-                player_->stop();
+            // CD playback stops: the rows are about to be built again.
+            if (ripViewShown_)
+                stopPlayback();
             ripView_->rebuildRows();
             if (parts_.driveDescription)
                 driveDescription_ = parts_.driveDescription();
@@ -411,8 +412,12 @@ void MainWindow::jobEnded() {
     updateControlAvailability();
 }
 
+bool MainWindow::somethingPlays() const {
+    return ripView_->isPlaying() || convertView_->isPlaying() || (player_ && player_->isPlaying());
+}
+
 void MainWindow::stopPlayback() {
-    if (player_)
+    if (player_ && somethingPlays())
         player_->stop();
 }
 
@@ -424,8 +429,8 @@ void MainWindow::showRipView() {
         for (QWidget* field : {static_cast<QWidget*>(artist_), static_cast<QWidget*>(album_),
                                static_cast<QWidget*>(genre_)})
             field->setEnabled(true);
-        if (player_ && player_->isPlaying())
-            player_->stop();
+        if (convertView_->isPlaying() || (player_ && player_->isPlaying()))
+            stopPlayback();
     }
     ripView_->widget().show();
     ripViewShown_ = true;
@@ -457,12 +462,12 @@ void MainWindow::showConvertView() {
 void MainWindow::openOptions() {
     if (!parts_.runOptionsSheet || jobRunning_)
         return;
-    if (player_ && player_->isPlaying()) {
+    if (somethingPlays()) {
         const Prompt question{
             kStopAudioQuestion, {}, PromptButtons::OkCancel, PromptIcon::Question};
         if (parts_.prompter->ask(question) != PromptAnswer::Ok)
             return;
-        player_->stop();
+        stopPlayback();
     }
     parts_.runOptionsSheet(*this);
     handleMessage(UM_OPTIONS_CLOSED);

@@ -134,6 +134,8 @@ class MainWindow : public QWidget, public TransportBar {
     void onDiscFieldEdited(int field);
     void jobStarted();
     void jobEnded();
+    // Whether either view or the player is playing.
+    bool somethingPlays() const;
     void stopPlayback();
     void updateControlAvailability();
     StatusLine idleStatusLine() const;

@@ -1,7 +1,8 @@
 #pragma once
 // What the main window asks of the views it hosts. The rip view and the convert view implement
 // these; the main window creates each once, parents its widget to the view area, shows one at a
-// time and asks both before the program ends.
+// time (the widget gets its show and hide events, the first show being the place for the view's
+// initial update) and asks both before the program ends.
 
 #include <QWidget>
 #include <cstdint>
@@ -15,6 +16,9 @@ class ProgramView {
 
     // The view's widget. The main window places it over the view area and shows or hides it.
     virtual QWidget& widget() = 0;
+    // Whether the view has started playback that is still running (its play command, its
+    // playing flag); the main window asks before the Options sheet and when the views switch.
+    virtual bool isPlaying() const = 0;
     // Called when the user asks to end the program. The view may ask questions (save the disc
     // information, stop playing, stop a job) and answers whether the program may close; a view
     // that agrees has done what its answers asked (stopped playback or its job).

@@ -69,6 +69,7 @@ class FakeView final : public QWidget, public ui::TrackRowsView {
     FakeView(std::string name, std::vector<std::string>& log) : name_(std::move(name)), log_(log) {}
 
     QWidget& widget() override { return *this; }
+    bool isPlaying() const override { return playing; }
     bool mayClose() override {
         log_.push_back(name_ + " may close?");
         return agreesToClose;
@@ -84,6 +85,7 @@ class FakeView final : public QWidget, public ui::TrackRowsView {
     void rebuildRows() override { log_.push_back("rebuild"); }
 
     bool agreesToClose = true;
+    bool playing = false;
 
   private:
     std::string name_;

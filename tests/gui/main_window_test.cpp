@@ -176,6 +176,13 @@ class MainWindowTest final : public QObject {
         h.click("Option");
         QCOMPARE(h.sheetRuns, 2);
         QCOMPARE(h.prompter.texts().size(), 2u);
+
+        // A view's own playback counts too.
+        h.convertView->playing = true;
+        h.prompter.scriptAnswer(PromptAnswer::Cancel);
+        h.click("Option");
+        QCOMPARE(h.prompter.texts().size(), 3u);
+        QCOMPARE(h.sheetRuns, 2);
     }
 
     void aRunningJobGreysTheButtonsAndBlocksOptions() {
