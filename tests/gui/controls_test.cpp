@@ -27,6 +27,17 @@ struct SliderLog {
     QStringList events;
 };
 
+// A shown slider of the main window's size and range that jumps along the given axis.
+std::unique_ptr<ui::JumpSlider> slider(Qt::Orientation orientation, Qt::Orientation jumps) {
+    auto made = std::make_unique<ui::JumpSlider>(orientation);
+    made->setJumpHorizontally(jumps == Qt::Horizontal);
+    made->setJumpVertically(jumps == Qt::Vertical);
+    made->setRange(0, 10000);
+    made->setGeometry(orientation == Qt::Horizontal ? QRect(0, 0, 568, 18) : QRect(0, 0, 20, 45));
+    made->show();
+    return made;
+}
+
 class PaintCounter final : public QObject {
   public:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -74,11 +85,8 @@ class ControlsTest final : public QObject {
     }
 
     void horizontalJumpHoldsThePlayerTimer() {
-        ui::JumpSlider seek(Qt::Horizontal);
-        seek.setJumpHorizontally(true);
-        seek.setRange(0, 10000);
-        seek.setGeometry(0, 0, 568, 18);
-        seek.show();
+        auto made = slider(Qt::Horizontal, Qt::Horizontal);
+        ui::JumpSlider& seek = *made;
         SliderLog log(seek);
 
         QTest::mouseClick(&seek, Qt::LeftButton, {}, QPoint(3, 9));
@@ -91,11 +99,8 @@ class ControlsTest final : public QObject {
     }
 
     void dragAfterTheJumpFollowsThePointer() {
-        ui::JumpSlider seek(Qt::Horizontal);
-        seek.setJumpHorizontally(true);
-        seek.setRange(0, 10000);
-        seek.setGeometry(0, 0, 568, 18);
-        seek.show();
+        auto made = slider(Qt::Horizontal, Qt::Horizontal);
+        ui::JumpSlider& seek = *made;
         SliderLog log(seek);
         QTest::mousePress(&seek, Qt::LeftButton, {}, QPoint(100, 9));
         QTest::mouseMove(&seek, QPoint(400, 9));
@@ -106,11 +111,8 @@ class ControlsTest final : public QObject {
     }
 
     void verticalJumpLeavesTheTimerAlone() {
-        ui::JumpSlider volume(Qt::Vertical);
-        volume.setJumpVertically(true);
-        volume.setRange(0, 10000);
-        volume.setGeometry(0, 0, 20, 45);
-        volume.show();
+        auto made = slider(Qt::Vertical, Qt::Vertical);
+        ui::JumpSlider& volume = *made;
         SliderLog log(volume);
         QTest::mouseClick(&volume, Qt::LeftButton, {}, QPoint(10, 26));
         // (26 - 7) * 10000 / (45 - 14)
@@ -118,26 +120,19 @@ class ControlsTest final : public QObject {
         QCOMPARE(log.events, (QStringList{"at 6129", "at 6129"}));
 
         // A horizontal slider that only jumps vertically keeps the ordinary click.
-        ui::JumpSlider plain(Qt::Horizontal);
-        plain.setJumpVertically(true);
-        plain.setRange(0, 10000);
-        plain.setGeometry(0, 0, 568, 18);
-        plain.show();
-        SliderLog plainLog(plain);
-        QTest::mouseClick(&plain, Qt::LeftButton, {}, QPoint(400, 9));
+        auto plain = slider(Qt::Horizontal, Qt::Vertical);
+        SliderLog plainLog(*plain);
+        QTest::mouseClick(plain.get(), Qt::LeftButton, {}, QPoint(400, 9));
         QVERIFY(plainLog.events.isEmpty());
     }
 
     void keysReportWhereTheThumbStops() {
-        ui::JumpSlider seek(Qt::Horizontal);
-        seek.setRange(0, 10000);
-        seek.setSingleStep(100);
-        seek.setGeometry(0, 0, 568, 18);
-        seek.show();
-        SliderLog log(seek);
-        QTest::keyClick(&seek, Qt::Key_Right);
-        QTest::keyClick(&seek, Qt::Key_Left);
-        QTest::keyClick(&seek, Qt::Key_Left);  // already at the start: nothing moves
+        auto seek = slider(Qt::Horizontal, Qt::Horizontal);
+        seek->setSingleStep(100);
+        SliderLog log(*seek);
+        QTest::keyClick(seek.get(), Qt::Key_Right);
+        QTest::keyClick(seek.get(), Qt::Key_Left);
+        QTest::keyClick(seek.get(), Qt::Key_Left);  // already at the start: nothing moves
         QCOMPARE(log.events, (QStringList{"at 100", "at 0"}));
     }
 
