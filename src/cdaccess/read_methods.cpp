@@ -168,7 +168,10 @@ int CdEngine::readCd(int handle, FrameBuffer& buffer) {
         testUnitReady.flags = SRB_DIR_IN;
         executeScsi(addressOf(*session), testUnitReady);  // only wakes the drive; result unused
 
-        const std::uint8_t selection = session->readMethod == 2 ? 0xF0 : 0x10;
+        // Method 2 asks for the whole raw frame (sync, headers, user data, EDC/ECC): 2352 bytes
+        // whatever the sector holds. Without EDC/ECC a data sector would come back 2064 bytes
+        // long and the rest of its frame would be stale bytes passed off as read.
+        const std::uint8_t selection = session->readMethod == 2 ? 0xF8 : 0x10;
         const ScsiCommand read =
             readCommand(buffer,
                         {0xBE, 0, 0, lbaByte(buffer, 16), lbaByte(buffer, 8), lbaByte(buffer, 0), 0,

@@ -2,6 +2,7 @@
 // The "Output" settings group: where rips and conversions go, the rip format and the two naming
 // rules of a rip.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@ class Registry;
 class MessageSink;
 
 inline constexpr std::string_view kOutputGroup = "Output";
+
+// The settings page's "Output Format" list; a position is an OutputFormat.
+inline constexpr std::array<std::string_view, 4> kOutputFormatListItems = {
+    "WAV Files (*.wav)", "MP3 Files (*.mp3)", "WMA Files (*.wma)", "Ogg Vorbis(*.ogg)"};
 
 struct OutputSettings {
     std::string ripFolder;           // "Rippath": rips are written under it

@@ -151,8 +151,15 @@ void applySkinStyle(QApplication& application) {
          {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
         palette.setColor(QPalette::Disabled, role, mixColour(kText, kBodyTop, kDisabledContrast));
     palette.setColor(QPalette::Disabled, QPalette::Highlight, kHairline);
+    // A disabled field sinks into the body instead of keeping its dark well.
+    palette.setColor(QPalette::Disabled, QPalette::Base, kBodyTop);
     application.setPalette(palette);
     application.setFont(SkinFonts::font(12));
+    // A checked push button (a mode switch of the settings pages) shows the accent, so that the
+    // chosen mode stands out on the dark body.
+    application.setStyleSheet(QStringLiteral(
+        "QPushButton:checked { background: #1F7FCC; color: #FFFFFF; border: 1px solid #3FA9F5;"
+        " border-radius: 3px; padding: 3px 10px; }"));
 }
 
 }  // namespace tonalda::ui

@@ -188,7 +188,7 @@ TEST_F(EngineSessionsTest, ReadCommandBlocksPerMethod) {
     const std::uint32_t capacity = 30 * 2352;
     const Case cases[] = {
         {1, {0xBE, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0x10, 0, 0}, capacity},
-        {2, {0xBE, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0xF0, 0, 0}, capacity},
+        {2, {0xBE, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0xF8, 0, 0}, capacity},
         {3, {0x28, 0x40, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0}, capacity},
         {5, {0xD8, 0, 0, 0x01, 0x23, 0x45, 0, 0, 0, 26, 0, 0}, 26 * 2352},
         {6, {0xD4, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0}, capacity},
