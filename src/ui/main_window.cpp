@@ -24,13 +24,12 @@
 #include "ui/jump_slider.h"
 #include "ui/program_view.h"
 #include "ui/skin.h"
-#include "ui/status_area.h"
+#include "ui/status_display.h"
 
 namespace tonalda::ui {
 
 namespace {
 
-constexpr int kSeekRange = 10000;
 constexpr int kVolumeRange = 10000;
 
 // Why the player's controls are grey while nothing drives them.
@@ -218,7 +217,7 @@ void MainWindow::createControls() {
             volumeControl_->setFromSlider(position);
     });
 
-    status_ = new StatusArea(this);
+    status_ = new StatusDisplay(this);
 }
 
 void MainWindow::createDiscFields() {
@@ -313,7 +312,7 @@ void MainWindow::updateControlAvailability() {
     volume_->setEnabled(volumeControl_ != nullptr);
 }
 
-void MainWindow::attachPlayer(Player* player) {
+void MainWindow::attachPlayer(TransportPlayer* player) {
     player_ = player;
     for (QWidget* control : {static_cast<QWidget*>(pause_), static_cast<QWidget*>(stop_),
                              static_cast<QWidget*>(previous_), static_cast<QWidget*>(next_),
@@ -540,17 +539,19 @@ int MainWindow::seekPosition() const {
     return seek_->value();
 }
 
-StatusLine MainWindow::idleStatusLine() const {
-    StatusLine line;
-    line.state = QStringLiteral("STOP");
+StatusArea MainWindow::idleStatusLine() const {
+    StatusArea line;
+    line.state = "STOP";
     // Only the drive's own audio shows the drive; the file player shows nothing while stopped.
     if (ripViewShown_)
-        line.title = QString::fromStdString(driveDescription_).left(StatusArea::kDescriptionLength);
+        line.title = QString::fromStdString(driveDescription_)
+                         .left(StatusDisplay::kDescriptionLength)
+                         .toStdString();
     return line;
 }
 
 void MainWindow::repaintStatus() {
-    std::optional<StatusLine> playing;
+    std::optional<StatusArea> playing;
     if (player_)
         playing = player_->statusLine();
     status_->setLine(playing ? *playing : idleStatusLine());

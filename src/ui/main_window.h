@@ -30,7 +30,7 @@ class HelpLauncher;
 class JumpSlider;
 class MainWindow;
 class ProgramView;
-class StatusArea;
+class StatusDisplay;
 class TrackRowsView;
 
 inline constexpr const char* kStopAudioQuestion =
@@ -68,8 +68,8 @@ class MainWindow : public QWidget, public TransportBar {
 
     // The player behind the transport bar; nullptr detaches it. The player must stay alive while
     // attached. Thread: the user interface thread, as every call below.
-    void attachPlayer(Player* player);
-    Player* player() const { return player_; }
+    void attachPlayer(TransportPlayer* player);
+    TransportPlayer* player() const { return player_; }
     // The master volume behind the volume slider; nullptr detaches it.
     void attachVolume(VolumeControl* volume);
 
@@ -96,7 +96,7 @@ class MainWindow : public QWidget, public TransportBar {
     BitmapButton& button(const QString& caption) const;
     JumpSlider& seekSlider() const { return *seek_; }
     JumpSlider& volumeSlider() const { return *volume_; }
-    StatusArea& statusArea() const { return *status_; }
+    StatusDisplay& statusDisplay() const { return *status_; }
     const std::string& driveDescription() const { return driveDescription_; }
 
     // TransportBar, for the attached player.
@@ -138,7 +138,7 @@ class MainWindow : public QWidget, public TransportBar {
     bool somethingPlays() const;
     void stopPlayback();
     void updateControlAvailability();
-    StatusLine idleStatusLine() const;
+    StatusArea idleStatusLine() const;
     BitmapButton* makeButton(const QString& caption, QRect geometry, bool round = false);
 
     MainWindowParts parts_;
@@ -146,7 +146,7 @@ class MainWindow : public QWidget, public TransportBar {
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<TrackRowsView> ripView_;
     std::unique_ptr<ProgramView> convertView_;
-    Player* player_ = nullptr;
+    TransportPlayer* player_ = nullptr;
     VolumeControl* volumeControl_ = nullptr;
 
     bool ripViewShown_ = false;
@@ -173,7 +173,7 @@ class MainWindow : public QWidget, public TransportBar {
     QLineEdit* album_ = nullptr;
     QComboBox* genre_ = nullptr;
     std::array<QLabel*, 3> fieldLabels_{};
-    StatusArea* status_ = nullptr;
+    StatusDisplay* status_ = nullptr;
 
     // Dragging by hand where the window system cannot move the window itself.
     bool draggingByHand_ = false;

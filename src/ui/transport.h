@@ -4,20 +4,11 @@
 // it receives the commands and drives the controls back through TransportBar. While no player is
 // attached the transport controls stay disabled and say why.
 
-#include <QString>
 #include <optional>
 
-namespace tonalda::ui {
+#include "playback/player.h"
 
-// One line of the status area: the state word ("PLAY", "STOP"), the title and the time text.
-// While paused, "PAUSE" is drawn in place of the state word.
-struct StatusLine {
-    QString state;
-    QString title;
-    QString time;
-    bool paused = false;
-    bool operator==(const StatusLine&) const = default;
-};
+namespace tonalda::ui {
 
 enum class TransportControl { Play, Pause, Stop, Previous, Next, Seek };
 
@@ -30,17 +21,19 @@ class TransportBar {
   public:
     virtual ~TransportBar() = default;
     virtual void setControlEnabled(TransportControl control, bool enabled) = 0;
-    // The seek slider's position, 0..10000.
+    // The seek slider's position, 0..kSeekRange.
     virtual void setSeekPosition(int position) = 0;
     virtual int seekPosition() const = 0;
-    // Redraws the status area from the player's statusLine().
+    // Redraws the status display from the player's statusLine().
     virtual void repaintStatus() = 0;
 };
 
-// The player's side. Thread: the user interface thread.
-class Player {
+// The player's side: what the transport buttons, the seek slider and the views' player messages
+// command. An adapter over the engine's CD and file players (playback/player.h) implements it,
+// choosing the one the mode names. Thread: the user interface thread.
+class TransportPlayer {
   public:
-    virtual ~Player() = default;
+    virtual ~TransportPlayer() = default;
 
     virtual void play() = 0;
     virtual void togglePause() = 0;
@@ -57,7 +50,7 @@ class Player {
     virtual void setMode(PlayerMode mode) = 0;
     // What the status area shows while something plays or is paused; nullopt when stopped, and
     // the main window then shows its idle line.
-    virtual std::optional<StatusLine> statusLine() const = 0;
+    virtual std::optional<StatusArea> statusLine() const = 0;
 };
 
 // The master volume behind the volume slider (0 at the top = full volume, 10000 at the bottom).

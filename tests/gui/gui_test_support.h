@@ -38,7 +38,7 @@ void writeDefaultHive(std::initializer_list<const char*> leftOut = {});
 std::filesystem::path installFolder();
 
 // A player whose state the test sets and whose commands it reads back, in order.
-class FakePlayer final : public ui::Player {
+class FakePlayer final : public ui::TransportPlayer {
   public:
     void play() override { calls.push_back("play"); }
     void togglePause() override { calls.push_back("pause"); }
@@ -55,7 +55,7 @@ class FakePlayer final : public ui::Player {
     void setMode(ui::PlayerMode mode) override {
         calls.push_back(mode == ui::PlayerMode::Cd ? "cd mode" : "file mode");
     }
-    std::optional<ui::StatusLine> statusLine() const override { return std::nullopt; }
+    std::optional<StatusArea> statusLine() const override { return std::nullopt; }
 
     int count(const std::string& call) const;
     bool playing = false;

@@ -18,7 +18,7 @@
 #include "ui/help_launcher.h"
 #include "ui/jump_slider.h"
 #include "ui/main_window.h"
-#include "ui/status_area.h"
+#include "ui/status_display.h"
 
 namespace tonalda::test {
 
@@ -217,9 +217,9 @@ class MainWindowTest final : public QObject {
         QVERIFY(!h.button("Option").isEnabled());
         QVERIFY(!h.window->volumeSlider().isEnabled());
         // Idle on the rip view: "STOP" and the drive's first 30 characters.
-        QCOMPARE(h.window->statusArea().line().state, QStringLiteral("STOP"));
-        QCOMPARE(h.window->statusArea().line().title,
-                 QStringLiteral("TONALDA Virtual CD-ROM Drive W"));
+        QCOMPARE(h.window->statusDisplay().line().state, std::string("STOP"));
+        QCOMPARE(h.window->statusDisplay().line().title,
+                 std::string("TONALDA Virtual CD-ROM Drive W"));
 
         h.window->attachPlayer(&h.player);
         QVERIFY(h.button("Play").isEnabled());

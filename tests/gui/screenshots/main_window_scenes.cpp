@@ -15,7 +15,7 @@ namespace tonalda::screenshots {
 namespace {
 
 // A player frozen in the middle of a track, so that the status area shows a whole line.
-class StillPlayer final : public ui::Player {
+class StillPlayer final : public ui::TransportPlayer {
   public:
     void play() override {}
     void togglePause() override {}
@@ -27,11 +27,11 @@ class StillPlayer final : public ui::Player {
     void resumeTimer() override {}
     bool isPlaying() const override { return true; }
     void setMode(ui::PlayerMode) override {}
-    std::optional<ui::StatusLine> statusLine() const override {
-        return ui::StatusLine{QStringLiteral("PLAY"),
-                              QStringLiteral("戦場のメリークリスマス (Merry Christmas Mr. "
-                                             "Lawrence) – Live at the Budokan, remastered"),
-                              QStringLiteral("01:23 / 04:56"), false};
+    std::optional<StatusArea> statusLine() const override {
+        return StatusArea{"PLAY",
+                          "戦場のメリークリスマス (Merry Christmas Mr. Lawrence) – Live at the "
+                          "Budokan, remastered",
+                          statusTimes(83, 296)};
     }
 };
 

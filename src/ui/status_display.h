@@ -4,33 +4,30 @@
 
 #include <QWidget>
 
-#include "ui/transport.h"
+#include "playback/player.h"
 
 namespace tonalda::ui {
 
-class StatusArea : public QWidget {
+class StatusDisplay : public QWidget {
     Q_OBJECT
 
   public:
-    // The area in main-window coordinates, and where its texts start (x) and their line (y).
+    // The display in main-window coordinates; its texts start at the players' positions
+    // (kStatusStateX, kStatusTitleX, kStatusTimesX on the line kStatusTextY).
     static constexpr QRect kGeometry{236, 416, 412, 28};
-    static constexpr int kStateX = 245;
-    static constexpr int kTitleX = 300;
-    static constexpr int kTimeX = 555;
-    static constexpr int kLineY = 422;
     // The drive description shows this many characters while nothing plays.
     static constexpr int kDescriptionLength = 30;
 
-    explicit StatusArea(QWidget* parent = nullptr);
+    explicit StatusDisplay(QWidget* parent = nullptr);
 
-    void setLine(const StatusLine& line);
-    const StatusLine& line() const { return line_; }
+    void setLine(const StatusArea& line);
+    const StatusArea& line() const { return line_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    StatusLine line_;
+    StatusArea line_;
 };
 
 }  // namespace tonalda::ui
