@@ -79,15 +79,15 @@ def mix(colour, background, amount):
 
 def glyph(name, x, y, size, colour, accent=ACCENT):
     """The glyph scaled to `size` with its top-left corner at (x, y)."""
-    spec = GLYPHS[name]
+    shapes = GLYPHS[name]
     scale = size / 24.0
     out = ['<g transform="translate(%g %g) scale(%g)" stroke="%s" stroke-width="%g" '
            'stroke-linecap="round" stroke-linejoin="round">' % (x, y, scale, colour, STROKE)]
-    for d in spec.get("s", []):
+    for d in shapes.get("s", []):
         out.append('<path d="%s" fill="none"/>' % d)
-    for d in spec.get("f", []):
+    for d in shapes.get("f", []):
         out.append('<path d="%s" fill="%s"/>' % (d, colour))
-    for cx, cy, r, kind in spec.get("c", []):
+    for cx, cy, r, kind in shapes.get("c", []):
         if kind == "s":
             out.append('<circle cx="%g" cy="%g" r="%g" fill="none"/>' % (cx, cy, r))
         else:
