@@ -230,6 +230,9 @@ void MainWindow::createDiscFields() {
         l->setBuddy(buddy);
         QPalette palette = l->palette();
         palette.setColor(QPalette::WindowText, skin_colour::kSecondaryText);
+        palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                         mixColour(skin_colour::kSecondaryText, skin_colour::kBodyTop,
+                                   skin_colour::kDisabledContrast));
         l->setPalette(palette);
         return l;
     };
@@ -425,9 +428,7 @@ void MainWindow::showRipView() {
         return;
     if (convertViewShown_) {
         convertView_->widget().hide();
-        for (QWidget* field : {static_cast<QWidget*>(artist_), static_cast<QWidget*>(album_),
-                               static_cast<QWidget*>(genre_)})
-            field->setEnabled(true);
+        setDiscFieldsEnabled(true);
         if (convertView_->isPlaying() || (player_ && player_->isPlaying()))
             stopPlayback();
     }
@@ -453,9 +454,15 @@ void MainWindow::showConvertView() {
         player_->setMode(PlayerMode::File);
     repaintStatus();
     update();
+    setDiscFieldsEnabled(false);
+}
+
+void MainWindow::setDiscFieldsEnabled(bool enabled) {
     for (QWidget* field : {static_cast<QWidget*>(artist_), static_cast<QWidget*>(album_),
                            static_cast<QWidget*>(genre_)})
-        field->setEnabled(false);
+        field->setEnabled(enabled);
+    for (QLabel* label : fieldLabels_)
+        label->setEnabled(enabled);
 }
 
 void MainWindow::openOptions() {

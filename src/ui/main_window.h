@@ -132,6 +132,8 @@ class MainWindow : public QWidget, public TransportBar {
     void setFocusOrder();
     void placeView(QWidget& view);
     void onDiscFieldEdited(int field);
+    // The artist, album and genre fields with their labels: usable on the rip view only.
+    void setDiscFieldsEnabled(bool enabled);
     void jobStarted();
     void jobEnded();
     // Whether either view or the player is playing.

@@ -19,20 +19,23 @@ class StillPlayer final : public ui::TransportPlayer {
   public:
     void play() override {}
     void togglePause() override {}
-    void stop() override {}
+    void stop() override { playing = false; }
     void previous() override {}
     void next() override {}
     void seek(int) override {}
     void suspendTimer() override {}
     void resumeTimer() override {}
-    bool isPlaying() const override { return true; }
+    bool isPlaying() const override { return playing; }
     void setMode(ui::PlayerMode) override {}
     std::optional<StatusArea> statusLine() const override {
+        if (!playing)
+            return std::nullopt;
         return StatusArea{"PLAY",
                           "戦場のメリークリスマス (Merry Christmas Mr. Lawrence) – Live at the "
                           "Budokan, remastered",
                           statusTimes(83, 296)};
     }
+    bool playing = true;
 };
 
 class StillVolume final : public ui::VolumeControl {
