@@ -17,6 +17,8 @@ TEXT = "#E8EAED"
 SECONDARY = "#A9AFB8"
 ACCENT = "#3FA9F5"
 ACCENT_DARK = "#1F7FCC"
+WARNING = "#F2B544"
+ERROR = "#F0625A"
 WELL = "#16181C"
 FACE_TOP = "#3A3F48"
 FACE_BOTTOM = "#2C3037"
@@ -62,6 +64,11 @@ GLYPHS = {
     "wave": {"s": ["M2.5 12c1.6-5 3.2-5 4.8 0s3.2 5 4.8 0 3.2-5 4.8 0 3.2 5 4.8 0"]},
     "output": {"s": ["M3.5 7.5a2 2 0 0 1 2-2h4l2 2h7a2 2 0 0 1 2 2v8a2 2 0 0 1-2 2h-13"
                      "a2 2 0 0 1-2-2z", "M9 13.5h6", "M12.5 11l2.5 2.5-2.5 2.5"]},
+    "info": {"s": ["M12 3a9 9 0 1 0 0 18a9 9 0 1 0 0-18z", "M12 11v5.5"],
+             "c": [(12, 7.6, 0.9, "f")]},
+    "warning": {"s": ["M10.3 4.2a2 2 0 0 1 3.4 0l7.6 13.2a2 2 0 0 1-1.7 3H4.4a2 2 0 0 1-1.7-3z",
+                      "M12 9.5v4.5"],
+                "c": [(12, 17, 0.9, "f")]},
     "chevron": {"s": ["M6.5 9.5l5.5 5.5 5.5-5.5"]},
     "cog": {"s": ["M12 2.8v2.6", "M12 18.6v2.6", "M2.8 12h2.6", "M18.6 12h2.6",
                   "M5.5 5.5l1.8 1.8", "M16.7 16.7l1.8 1.8", "M5.5 18.5l1.8-1.8",
@@ -294,6 +301,11 @@ def main():
                 flat=options.get("flat", False))
     for tab, icon in TABS:
         files["tab_%s.svg" % tab] = tab_icon(icon)
+    # Message box icons: the question and information in the accent, warning and error in their
+    # own colours.
+    for kind, icon, colour in (("question", "help", ACCENT), ("information", "info", ACCENT),
+                               ("warning", "warning", WARNING), ("error", "cancel", ERROR)):
+        files["message_%s.svg" % kind] = svg(32, 32, glyph(icon, 0, 0, 32, colour), "")
     files["combo_arrow.svg"] = svg(12, 12, glyph("chevron", 0, 0, 12, SECONDARY), "")
     files["tonalda.svg"] = program_icon()
     files["background.svg"] = main_background()

@@ -76,12 +76,12 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Tonalda"));
 
-    // 1. The window icons.
+    // Start-up, in this order: the window icons;
     setWindowIcon(QIcon(Skin::picturePath(QStringLiteral("tonalda"))));
-    // 2. The settings groups, then 3. a clean disc-information flag.
+    // the settings groups, then a clean disc-information flag;
     loadSettings();
     discInfoChanged_ = false;
-    // 4. No title bar or border: the body is drawn rounded on a transparent window.
+    // no title bar or border: the body is drawn rounded on a transparent window.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowSystemMenuHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -93,13 +93,13 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     // they are raised over the view area afterwards.
     createControls();
     createDiscFields();
-    // 5. and 6. The views, then the one the Misc settings start with.
+    // The views, then the one the Misc settings start with.
     createViews();
     if (miscSettings().initRipper != 0)
         showRipView();
     else
         showConvertView();
-    // 7. to 11. Slider ranges, the status font and the drive description.
+    // Slider ranges, the drive description and the player's buttons.
     seek_->setRange(0, kSeekRange);
     seek_->setEnabled(false);
     volume_->setRange(0, kVolumeRange);
@@ -109,7 +109,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     for (QWidget* control : {static_cast<QWidget*>(pause_), static_cast<QWidget*>(next_),
                              static_cast<QWidget*>(previous_), static_cast<QWidget*>(stop_)})
         control->setEnabled(false);
-    // 12. Tooltips, which also name the controls for screen readers.
+    // Tooltips, which also name the controls for screen readers.
     setTooltips();
     setFocusOrder();
     updateControlAvailability();

@@ -1,8 +1,10 @@
 #include "ui/qt_prompter.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+
+#include "ui/skin.h"
 
 namespace tonalda::ui {
 
@@ -36,6 +38,23 @@ QMessageBox::Icon boxIcon(PromptIcon icon) {
             return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
+}
+
+// The skin's picture for a box icon; none for a box without one.
+const char* iconPicture(PromptIcon icon) {
+    switch (icon) {
+        case PromptIcon::Information:
+            return "message_information";
+        case PromptIcon::Warning:
+            return "message_warning";
+        case PromptIcon::Error:
+            return "message_error";
+        case PromptIcon::Question:
+            return "message_question";
+        case PromptIcon::None:
+            break;
+    }
+    return nullptr;
 }
 
 // Closing a box with Escape or the window's close button answers like its last button: Cancel,
@@ -74,13 +93,23 @@ PromptAnswer QtPrompter::ask(const Prompt& prompt) {
     return answer;
 }
 
-PromptAnswer QtPrompter::askHere(const Prompt& prompt) {
-    QMessageBox box(
+std::unique_ptr<QMessageBox> QtPrompter::makeBox(const Prompt& prompt, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(
         boxIcon(prompt.icon),
         QString::fromStdString(prompt.caption.empty() ? kDefaultCaption : prompt.caption),
-        QString::fromStdString(prompt.text), standardButtons(prompt.buttons), parent_.data());
-    box.setTextFormat(Qt::PlainText);
-    return answerOf(box.exec(), prompt.buttons);
+        QString::fromStdString(prompt.text), standardButtons(prompt.buttons), parent);
+    box->setTextFormat(Qt::PlainText);
+    // The skin's icons rather than the style's, drawn for the screen the box opens on.
+    if (const char* picture = iconPicture(prompt.icon)) {
+        const qreal dpr = parent ? parent->devicePixelRatioF() : qApp->devicePixelRatio();
+        box->setIconPixmap(Skin::pixmap(QString::fromLatin1(picture), {32, 32}, dpr));
+    }
+    return box;
+}
+
+PromptAnswer QtPrompter::askHere(const Prompt& prompt) {
+    const std::unique_ptr<QMessageBox> box = makeBox(prompt, parent_.data());
+    return answerOf(box->exec(), prompt.buttons);
 }
 
 }  // namespace tonalda::ui

@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
+
+class QMessageBox;
 
 #include "platform/prompter.h"
 
@@ -20,6 +23,9 @@ class QtPrompter final : public QObject, public Prompter {
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
     PromptAnswer ask(const Prompt& prompt) override;
+
+    // The box that shows the prompt (also for pictures of the boxes).
+    static std::unique_ptr<QMessageBox> makeBox(const Prompt& prompt, QWidget* parent);
 
     // The caption of a box whose prompt names none.
     static constexpr const char* kDefaultCaption = "Tonalda";
