@@ -306,6 +306,20 @@ def main():
     for kind, icon, colour in (("question", "help", ACCENT), ("information", "info", ACCENT),
                                ("warning", "warning", WARNING), ("error", "cancel", ERROR)):
         files["message_%s.svg" % kind] = svg(32, 32, glyph(icon, 0, 0, 32, colour), "")
+    # Radio button indicators for the dialogs: drawn at twice their 14-pixel size so that the style
+    # sheet that shows them stays sharp at 200 %.
+    for name, on, enabled in (("radio_on", True, True), ("radio_off", False, True),
+                              ("radio_on_disabled", True, False),
+                              ("radio_off_disabled", False, False)):
+        ring = (ACCENT if on else HAIRLINE) if enabled else mix(HAIRLINE, BODY_TOP, DISABLED_CONTRAST)
+        dot = ACCENT if enabled else mix(ACCENT, BODY_TOP, DISABLED_CONTRAST)
+        body = ['<circle cx="7" cy="7" r="6.25" fill="%s" stroke="%s" stroke-width="1.5"/>'
+                % (WELL, ring)]
+        if on:
+            body.append('<circle cx="7" cy="7" r="3.25" fill="%s"/>' % dot)
+        files["%s.svg" % name] = ('<svg xmlns="http://www.w3.org/2000/svg" version="1.2" '
+                                  'baseProfile="tiny" width="28" height="28" viewBox="0 0 14 14">'
+                                  '\n%s\n</svg>\n' % "\n".join(body))
     files["combo_arrow.svg"] = svg(12, 12, glyph("chevron", 0, 0, 12, SECONDARY), "")
     files["tonalda.svg"] = program_icon()
     files["background.svg"] = main_background()

@@ -155,11 +155,17 @@ void applySkinStyle(QApplication& application) {
     palette.setColor(QPalette::Disabled, QPalette::Base, kBodyTop);
     application.setPalette(palette);
     application.setFont(SkinFonts::font(12));
-    // A checked push button (a mode switch of the settings pages) shows the accent, so that the
-    // chosen mode stands out on the dark body.
+    // A checked push button (a mode switch of the settings pages) and a chosen radio button show
+    // the accent, so that the choice stands out on the dark body.
     application.setStyleSheet(QStringLiteral(
         "QPushButton:checked { background: #1F7FCC; color: #FFFFFF; border: 1px solid #3FA9F5;"
-        " border-radius: 3px; padding: 3px 10px; }"));
+        " border-radius: 3px; padding: 3px 10px; }"
+        "QRadioButton::indicator { width: 14px; height: 14px; }"
+        "QRadioButton::indicator:checked { image: url(:/skin/radio_on.svg); }"
+        "QRadioButton::indicator:unchecked { image: url(:/skin/radio_off.svg); }"
+        "QRadioButton::indicator:checked:disabled { image: url(:/skin/radio_on_disabled.svg); }"
+        "QRadioButton::indicator:unchecked:disabled {"
+        " image: url(:/skin/radio_off_disabled.svg); }"));
 }
 
 }  // namespace tonalda::ui
