@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build install run test fuzz bench format clean screenshots
+.PHONY: all deps build install run test screenshots fuzz bench format clean
 
 all: build
 
@@ -30,9 +30,9 @@ run: install
 test: build
 	scripts/test-env.sh ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
-# Renders the Options sheet's pages to PNG files at pixel ratios 1 and 2.
+# Renders the windows and dialogs off screen to build/screenshots/ at pixel ratios 1 and 2.
 screenshots: build
-	$(BUILD)/src/ui/settings/tonalda-screenshots-settings $(BUILD)/screenshots
+	scripts/screenshots.sh $(BUILD)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTONALDA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

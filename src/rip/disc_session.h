@@ -42,6 +42,10 @@ namespace tonalda {
 class CdEngine;
 class Registry;
 
+// What a front end shows once for each settings group that did not load.
+inline constexpr std::string_view kInitializationError =
+    "Initialization error!\n\nPlease reinstall Tonalda again!";
+
 // The names of the settings groups in the order they are loaded.
 inline constexpr std::array<std::string_view, 7> kSettingsGroupOrder = {
     "MP3", "FreeDB", "Output", "WMA", "OGG", "CD-ROM", "Misc"};

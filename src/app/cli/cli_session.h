@@ -12,8 +12,6 @@
 
 namespace tonalda::cli {
 
-inline constexpr std::string_view kInitializationError =
-    "Initialization error!\n\nPlease reinstall Tonalda again!";
 inline constexpr std::string_view kInsertDiscMessage =
     "Please insert an audio CD in your CD-ROM and press 'Refresh' button";
 inline constexpr std::string_view kInvalidSelection = "Invalid selection";

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFontDatabase>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -29,6 +28,7 @@
 #include "platform/registry.h"
 #include "platform/shared_objects.h"
 #include "ui/settings/settings_sheet.h"
+#include "ui/skin.h"
 
 namespace {
 
@@ -91,11 +91,6 @@ CdDriveList findDrives() {
     return drives;
 }
 
-void addFontIfPresent(const char* file) {
-    if (access(file, R_OK) == 0)
-        QFontDatabase::addApplicationFont(QString::fromUtf8(file));
-}
-
 int render(const QString& folder, const QString& scale) {
     QTemporaryDir scratch;
     if (!scratch.isValid())
@@ -143,8 +138,8 @@ int main(int argc, char** argv) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    // The pages name Tahoma; Debian's fonts-wine carries a compatible one outside fontconfig.
-    addFontIfPresent("/usr/share/wine/fonts/tahoma.ttf");
-    addFontIfPresent("/usr/share/wine/fonts/tahomabd.ttf");
+    // The program's look: the skin's palette and fonts (Tahoma from fonts-wine, outside
+    // fontconfig, with the desktop's sans-serif behind it).
+    ui::applySkinStyle(app);
     return render(QString::fromUtf8(argv[1]), QString::fromUtf8(argv[3]));
 }
