@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 
 #include "ui/skin.h"
 
@@ -85,11 +86,16 @@ PromptAnswer answerOf(int button, PromptButtons buttons) {
 QtPrompter::QtPrompter(QWidget* parent) : parent_(parent) {}
 
 PromptAnswer QtPrompter::ask(const Prompt& prompt) {
+    return ask(prompt, neverCancelled());
+}
+
+PromptAnswer QtPrompter::ask(const Prompt& prompt, const CancelToken& cancel) {
     if (QThread::currentThread() == thread())
-        return askHere(prompt);
+        return askHere(prompt, cancel);
     PromptAnswer answer = PromptAnswer::Cancel;
     QMetaObject::invokeMethod(
-        this, [this, &prompt, &answer] { answer = askHere(prompt); }, Qt::BlockingQueuedConnection);
+        this, [this, &prompt, &cancel, &answer] { answer = askHere(prompt, cancel); },
+        Qt::BlockingQueuedConnection);
     return answer;
 }
 
@@ -107,9 +113,20 @@ std::unique_ptr<QMessageBox> QtPrompter::makeBox(const Prompt& prompt, QWidget* 
     return box;
 }
 
-PromptAnswer QtPrompter::askHere(const Prompt& prompt) {
+PromptAnswer QtPrompter::askHere(const Prompt& prompt, const CancelToken& cancel) {
     const std::unique_ptr<QMessageBox> box = makeBox(prompt, parent_.data());
-    return answerOf(box->exec(), prompt.buttons);
+    if (&cancel == &neverCancelled())
+        return answerOf(box->exec(), prompt.buttons);
+    // The token has no signal: look at it while the box is open.
+    constexpr int kStoppedByJob = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, box.get(), [&] {
+        if (cancel.stopRequested())
+            box->done(kStoppedByJob);
+    });
+    watch.start(50);
+    const int button = cancel.stopRequested() ? kStoppedByJob : box->exec();
+    return button == kStoppedByJob ? PromptAnswer::Cancel : answerOf(button, prompt.buttons);
 }
 
 }  // namespace tonalda::ui

@@ -10,6 +10,7 @@
 
 class QMessageBox;
 
+#include "platform/cancel_token.h"
 #include "platform/prompter.h"
 
 namespace tonalda::ui {
@@ -23,6 +24,9 @@ class QtPrompter final : public QObject, public Prompter {
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
     PromptAnswer ask(const Prompt& prompt) override;
+    // A job's question: the box closes with Cancel as soon as the job is stopped, so a worker
+    // waiting on it is released.
+    PromptAnswer ask(const Prompt& prompt, const CancelToken& cancel) override;
 
     // The box that shows the prompt (also for pictures of the boxes).
     static std::unique_ptr<QMessageBox> makeBox(const Prompt& prompt, QWidget* parent);
@@ -31,7 +35,7 @@ class QtPrompter final : public QObject, public Prompter {
     static constexpr const char* kDefaultCaption = "Tonalda";
 
   private:
-    PromptAnswer askHere(const Prompt& prompt);
+    PromptAnswer askHere(const Prompt& prompt, const CancelToken& cancel);
 
     QPointer<QWidget> parent_;
 };

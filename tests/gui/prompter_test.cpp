@@ -71,6 +71,32 @@ class PrompterTest final : public QObject {
         QCOMPARE(answered.get(), PromptAnswer::No);
     }
 
+    void aStoppedJobsQuestionClosesWithCancel() {
+        ui::QtPrompter prompter;
+        CancelToken cancel;
+        bool shown = false;
+        // The box is up; the job is stopped (as the view's Cancel or the program's exit does).
+        BoxAnswerer stopper([&](QMessageBox&) {
+            shown = true;
+            cancel.requestStop();
+        });
+        std::promise<PromptAnswer> answer;
+        std::future<PromptAnswer> answered = answer.get_future();
+        std::thread worker([&] {
+            answer.set_value(prompter.ask({"Error at 00:12:34", {}, PromptButtons::Ok}, cancel));
+        });
+        const bool done = QTest::qWaitFor([&] {
+            return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+        worker.join();
+        QVERIFY(done);
+        QVERIFY(shown);
+        QCOMPARE(answered.get(), PromptAnswer::Cancel);
+        // A job already stopped is not asked at all.
+        QCOMPARE(prompter.ask({"Error at 00:12:34", {}, PromptButtons::Ok}, cancel),
+                 PromptAnswer::Cancel);
+    }
+
     void escapeAnswersLikeTheLastButton() {
         ui::QtPrompter prompter;
         for (const auto& [buttons, expected] :
