@@ -227,6 +227,66 @@ void insertListChunk(const std::filesystem::path& canonical, const std::filesyst
     test::writeFile(target, bytes);
 }
 
+void setRiffSize(std::string& bytes) {
+    const auto riffSize = static_cast<std::uint32_t>(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = static_cast<char>(riffSize >> (8 * i));
+}
+
+// The canonical file with a chunk of `size` bytes after its data, as taggers add cover art.
+void appendChunk(const std::filesystem::path& canonical, const std::filesystem::path& target,
+                 std::size_t size) {
+    std::string bytes = test::readFile(canonical);
+    bytes += "id3 ";
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>(size >> (8 * i));
+    bytes.append(size, '\x7F');
+    setRiffSize(bytes);
+    test::writeFile(target, bytes);
+}
+
+// The canonical file's audio under a WAVE_FORMAT_EXTENSIBLE header with the PCM sub-format.
+void makeExtensible(const std::filesystem::path& canonical, const std::filesystem::path& target) {
+    std::string bytes = test::readFile(canonical);
+    const char extension[] = {22, 0, 16,   0, 3,      0, 0, 0,      1, 0,    0,      0,
+                              0,  0, 0x10, 0, '\x80', 0, 0, '\xAA', 0, 0x38, '\x9B', 0x71};
+    bytes[16] = 40;                          // format chunk size
+    bytes[20] = '\xFE', bytes[21] = '\xFF';  // WAVE_FORMAT_EXTENSIBLE
+    bytes.insert(36, std::string(extension, sizeof extension));
+    setRiffSize(bytes);
+    test::writeFile(target, bytes);
+}
+
+// What taggers and other programs write around the same audio gives the same encoded audio: a
+// picture after the data, a LIST chunk after a canonical header, the extensible format.
+TEST_F(ConvertJobTest, OnlyTheDataChunkIsEncodedWhateverSurroundsIt) {
+    appendChunk(sources_[0], dir_ / "cover.wav", 200000);
+    appendChunk(sources_[0], dir_ / "listed.wav", 26);
+    makeExtensible(sources_[0], dir_ / "extensible.wav");
+    options_.tempFolder = dir_ / "temp";
+    const std::vector<std::string> sources = {sources_[0], (dir_ / "cover.wav").string(),
+                                              (dir_ / "listed.wav").string(),
+                                              (dir_ / "extensible.wav").string()};
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        RecordingMessageSink view;
+        ConvertJob job(registry_, view, prompter_);
+        ASSERT_TRUE(job.start(sources, format, options_));
+        job.wait();
+        EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+        EXPECT_EQ(statuses(job), std::vector<std::string>(4, "Encoded"));
+        const auto reference = test::decode(encoded("Song" + extension));
+        ASSERT_FALSE(reference.empty());
+        for (const char* name : {"cover", "listed", "extensible"}) {
+            const auto decoded = test::decode(encoded(name + extension));
+            EXPECT_EQ(decoded.size(), reference.size()) << name;
+            EXPECT_TRUE(decoded == reference) << name << ": the audio differs";
+        }
+        EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+    }
+}
+
 TEST_F(ConvertJobTest, AudioAfterOtherChunksIsFoundAndOtherAudioIsRefused) {
     insertListChunk(sources_[0], dir_ / "listed.wav");
     // 48 kHz: the encoders would play it at the wrong speed.
