@@ -2,6 +2,8 @@
 // What the three encoders share: the audio they are given, the canonical WAV header they skip,
 // and their progress message.
 
+#include <string>
+
 #include "platform/messages.h"
 
 namespace tonalda {
@@ -20,6 +22,13 @@ inline void sendEncodeProgress(MessageSink* notify, long long done, long long to
     if (notify && total > 0)
         notify->send(UM_ENCODE_PROGRESS, static_cast<WParam>(static_cast<double>(done) * 1000.0 /
                                                              static_cast<double>(total)));
+}
+
+// The message of an output file that could not be written (a full disk, a file size limit): the
+// encoder's words, then which file and why. The encoders stop at the first failed write and
+// remove the file, which would otherwise look finished.
+inline std::string outputWriteErrorText(const std::string& file, const std::string& reason) {
+    return "Output file write error\n" + file + ": " + reason;
 }
 
 }  // namespace tonalda

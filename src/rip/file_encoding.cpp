@@ -56,9 +56,11 @@ EncodeOutcome encodeOggFile(OggEncoder& encoder, const fs::path& input, const fs
     const bool begun = encoder.beginStream(out.get(), tags);
     if (begun)
         encoder.encodeStream(in.get(), out.get(), notify);
+    const int writeError = encoder.writeError();
     encoder.endStream();
     in.reset();
-    const bool written = closeChecked(out);
+    const bool closed = closeChecked(out);
+    const int closeError = errno;
 
     if (cancelFlag().load()) {
         removeQuietly(output);
@@ -72,10 +74,12 @@ EncodeOutcome encodeOggFile(OggEncoder& encoder, const fs::path& input, const fs
         removeQuietly(output);
         return EncodeOutcome::Failed;
     }
-    if (!written) {
+    if (writeError != 0 || !closed) {
         prompter.tell(
-            "Cannot write the output file " + output.string() + ": " + std::strerror(errno),
+            outputWriteErrorText(output.string(),
+                                 std::strerror(writeError != 0 ? writeError : closeError)),
             PromptIcon::Error);
+        removeQuietly(output);
         return EncodeOutcome::Failed;
     }
     return EncodeOutcome::Done;
@@ -99,12 +103,20 @@ EncodeOutcome encodeWmaFile(WmaEncoder& encoder, const WmaSettings& settings, co
         encoder.enableDrm();
     encoder.writeWavData(in.get(), notify);
     in.reset();
-    const bool flushed = encoder.closeWriter() == 0;
-    if (cancelFlag().load()) {
+    const std::int32_t failure = encoder.writeFailure();
+    const std::int32_t flushed = failure == 0 ? encoder.closeWriter() : failure;
+    if (cancelFlag().load() || flushed != 0) {
+        encoder.abandonWriter();
         removeQuietly(output);
-        return EncodeOutcome::Cancelled;
     }
-    return flushed ? EncodeOutcome::Done : EncodeOutcome::Failed;
+    if (cancelFlag().load())
+        return EncodeOutcome::Cancelled;
+    if (flushed != 0) {
+        prompter.tell(outputWriteErrorText(output.string(), WmaEncoder::failureText(flushed)),
+                      PromptIcon::Error);
+        return EncodeOutcome::Failed;
+    }
+    return EncodeOutcome::Done;
 }
 
 }  // namespace tonalda

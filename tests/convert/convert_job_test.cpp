@@ -174,6 +174,32 @@ TEST_F(ConvertJobTest, RefusedOggSetupIsReportedAndLeavesNoEmptyFile) {
     EXPECT_TRUE(filesIn(dir_ / "encoded").empty());
 }
 
+// An output on a full disk: every format says which file failed and why, marks the row "Error",
+// and leaves no file that looks finished; the next file is encoded.
+TEST_F(ConvertJobTest, AWriteFailureIsReportedWithTheFileAndReasonAndLeavesNoFile) {
+    std::filesystem::create_directories(dir_ / "encoded");
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        const auto full = encoded("Second" + extension);
+        std::filesystem::create_symlink("/dev/full", full);
+        RecordingMessageSink view;
+        RecordingPrompter prompter;
+        ConvertJob job(registry_, view, prompter);
+        ASSERT_TRUE(job.start(list_, format, options_));
+        job.wait();
+        EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Error", "Encoded"}));
+        ASSERT_EQ(prompter.texts().size(), 1u);
+        EXPECT_EQ(prompter.texts()[0],
+                  "Output file write error\n" + full.string() + ": No space left on device");
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(full)));
+        EXPECT_EQ(filesIn(dir_ / "encoded"),
+                  (std::vector<std::string>{"Song" + extension, "Third" + extension}));
+        std::filesystem::remove_all(dir_ / "encoded");
+        std::filesystem::create_directories(dir_ / "encoded");
+    }
+}
+
 TEST_F(ConvertJobTest, ASourceThatWouldBeItsOwnOutputIsLeftAlone) {
     std::filesystem::create_directories(dir_ / "encoded");
     for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
