@@ -2,7 +2,6 @@
 
 #include <libcue.h>
 
-#include <fstream>
 #include <mutex>
 #include <sstream>
 
@@ -185,14 +184,8 @@ ImageLayout layoutCueSheet(
 }
 
 std::unique_ptr<Disc> openCueSheet(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        throw DiscError(path.string() + ": cannot read the CUE sheet");
-    }
-    const std::string sheet = text.str();
-    if (sheet.size() > (1 << 20) || sheet.find('\0') != std::string::npos) {
+    const std::string sheet = PosixFile::readWhole(path, 1 << 20);
+    if (sheet.find('\0') != std::string::npos) {
         throw DiscError(path.string() + ": not a CUE sheet");
     }
     std::vector<PosixFile> files;

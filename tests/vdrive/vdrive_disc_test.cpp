@@ -1,6 +1,11 @@
 // Discs from CUE sheets, WAV folders and generated descriptions, read back through the module.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <future>
 
 #include <algorithm>
 #include <cstring>
@@ -231,6 +236,51 @@ TEST(CueSheets, MalformedSheetsAndFilesAreRefusedWithAMessage) {
     EXPECT_NE(messages.find("48000 Hz"), std::string::npos) << messages;
     EXPECT_NE(messages.find("24-bit"), std::string::npos) << messages;
     EXPECT_NE(messages.find("gone.bin"), std::string::npos) << messages;
+}
+
+// A FIFO where a file should be (an image, a sheet's FILE, a disc description, the drive list
+// itself) is refused at once with its name: waiting for a writer would hang every program that
+// loads the module, whatever drive it wants.
+TEST(CueSheets, FifosAreRefusedWithoutWaiting) {
+    TempFolder folder;
+    for (const char* name : {"sheet.cue", "track.bin", "desc.disc", "drives.list"})
+        ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0) << name;
+    writeText(folder / "uses.cue",
+              "FILE \"track.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
+    const std::string drives =
+        (folder / "sheet.cue").string() + ";" + (folder / "uses.cue").string() + ";" +
+        (folder / "desc.disc").string() + ";gen:seed 3/track audio 100,addr=0:5:0";
+    const auto loadWithin = [&](const std::string& list, auto check) {
+        auto loading = std::async(std::launch::async, [list, check] {
+            Module module(list);
+            check(module);
+        });
+        if (loading.wait_for(std::chrono::seconds(20)) == std::future_status::ready)
+            return loading.get();
+        ADD_FAILURE() << "loading the module waits on a FIFO";
+        // Let the waiting opens go on, one after the other: a writer that closes at once ends each.
+        while (loading.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            for (const char* name : {"sheet.cue", "track.bin", "desc.disc", "drives.list"}) {
+                const int fd = open((folder / name).c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    close(fd);
+            }
+    };
+    loadWithin(drives, [&](const Module& module) {
+        const std::string& messages = module.startupMessages();
+        for (const char* name : {"sheet.cue", "track.bin", "desc.disc"})
+            EXPECT_NE(messages.find(std::string(name) + ": not a regular file"), std::string::npos)
+                << name << "\n"
+                << messages;
+        // The generated disc is served as the one drive.
+        EXPECT_EQ(tocEntries(module.exec(readToc(false), 804, 0, 5)).back().address, 100u);
+    });
+    loadWithin("@" + (folder / "drives.list").string(), [&](const Module& module) {
+        EXPECT_NE(module.startupMessages().find("drives.list: not a regular file"),
+                  std::string::npos)
+            << module.startupMessages();
+        EXPECT_EQ(module.supportInfo(), SS_NO_ADAPTERS << 8);
+    });
 }
 
 TEST(CueSheets, CookedDataSectorsAreServedWhole) {
