@@ -48,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const IniDocument reread = IniDocument::parse(document.text());
     if (reread.find(section, key) != expectedValue(value))
         __builtin_trap();
-    const bool same =
-        equalsIgnoringCase(section, otherSection) && equalsIgnoringCase(key, otherKey);
+    const bool same = equalsIgnoringCase(section, otherSection) && equalsIgnoringCase(key, otherKey);
     if (!same && reread.find(otherSection, otherKey) != otherBefore)
         __builtin_trap();
     return 0;
