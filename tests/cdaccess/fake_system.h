@@ -27,6 +27,12 @@ struct FakeUnit {
     int mediaChanges = 0;              // the next N commands report 6/28/00
     int staleDescriptor = 0;           // the next N SG_IO calls fail with EBADF
     std::uint32_t blockLength = 2048;  // set by MODE SELECT
+    // Mode pages as MODE SELECT set them and MODE SENSE(6) reports them: code, length, bytes.
+    std::map<std::uint8_t, std::vector<std::uint8_t>> modePages = {
+        {0x01, {0x01, 0x06, 0x00, 0x05, 0, 0, 0, 0}}, {0x23, {0x23, 0x06, 0, 0, 0, 0, 0, 0}}};
+    // Frames on the disc: READ TOC reports one audio track up to here, and reads that reach
+    // further are refused with 5/21/00. 0: no disc end is checked.
+    std::uint32_t leadOut = 0;
 };
 
 struct FakeCommand {
@@ -55,6 +61,7 @@ class FakeSystem final : public SystemCalls {
 
     std::map<int, FakeUnit> units;
     std::vector<FakeCommand> commands;
+    bool logCommands = true;             // false: commands are answered without being logged
     std::vector<std::string> opened;     // paths, one per successful open
     std::vector<int> closed;             // descriptors
     std::map<int, int> openDescriptors;  // descriptor -> unit
