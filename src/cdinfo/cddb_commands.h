@@ -44,8 +44,8 @@ std::string buildSubmitHeaders(std::uint32_t discId, bool test, std::string_view
                                std::string_view category);
 
 // The xmcd entry of a read reply: the body after its "210" status line without the closing "."
-// line. nullopt when the reply is not a 210 reply or the entry does not fit in bufferSize bytes.
-// The entry is converted to UTF-8.
+// line. nullopt when the reply is not a 210 reply, lacks the closing "." line (it was cut short)
+// or the entry does not fit in bufferSize bytes. The entry is converted to UTF-8.
 std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_t bufferSize);
 
 // Thread: the lookup or submit job's worker thread (they talk to the server). Each command goes

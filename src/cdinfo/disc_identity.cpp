@@ -62,14 +62,7 @@ std::uint32_t computePlayerKeyFromToc(const DiscToc& toc) {
 int computeDiscIdentity(CdEngine& engine, int handle, DiscIdentity& identity) {
     DiscToc toc;
     std::memset(&toc, 0, sizeof toc);
-    const int status = engine.withSession(handle, [&](DriveSession& session) {
-        const std::uint32_t previousMode = session.msfAddressing;
-        engine.setCdOption(handle, kCdOptionMsf, 1);
-        const int read = engine.readTOC(handle, toc);
-        engine.setCdOption(handle, kCdOptionMsf, previousMode);
-        return read;
-    });
-    if (status != 1)
+    if (engine.readTOCIn(handle, true, toc) != 1)
         return 4;
     identity = computeDiscIdentityFromToc(toc);
     return 1;

@@ -74,8 +74,10 @@ std::uint32_t fillData(sg_io_hdr_t& header, std::uint32_t lba, std::uint32_t fra
     return count * frameBytes;
 }
 
-void fillToc(sg_io_hdr_t& header, std::uint32_t leadOut, bool msf) {
-    std::uint8_t reply[20] = {0, 18, 1, 1, 0, 0x14, 1, 0, 0, 0, 0, 0, 0, 0x14, 0xAA, 0};
+// One track from frame 0 (data or audio), then the lead-out.
+void fillToc(sg_io_hdr_t& header, std::uint32_t leadOut, bool msf, bool data) {
+    const std::uint8_t control = data ? 0x14 : 0x10;
+    std::uint8_t reply[20] = {0, 18, 1, 1, 0, control, 1, 0, 0, 0, 0, 0, 0, control, 0xAA, 0};
     auto address = [&](std::uint8_t* at, std::uint32_t lba) {
         if (msf) {
             at[1] = static_cast<std::uint8_t>((lba + 150) / 4500);
@@ -157,16 +159,17 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     }
     FakeUnit& unit = units[descriptor->second];
     const auto* cdb = header.cmdp;
-    FakeCommand logged{descriptor->second,
-                       {cdb, cdb + header.cmd_len},
-                       header.dxfer_direction,
-                       header.dxfer_len,
-                       {}};
-    if (header.dxfer_direction == SG_DXFER_TO_DEV) {
-        const auto* out = static_cast<const std::uint8_t*>(header.dxferp);
-        logged.dataOut.assign(out, out + header.dxfer_len);
+    const auto* dataOut = static_cast<const std::uint8_t*>(header.dxferp);
+    const std::size_t dataOutBytes =
+        header.dxfer_direction == SG_DXFER_TO_DEV ? header.dxfer_len : 0;
+    if (logCommands) {
+        FakeCommand logged{descriptor->second,
+                           {cdb, cdb + header.cmd_len},
+                           header.dxfer_direction,
+                           header.dxfer_len,
+                           {dataOut, dataOut + dataOutBytes}};
+        commands.push_back(std::move(logged));
     }
-    commands.push_back(logged);
     if (unit.staleDescriptor > 0) {
         --unit.staleDescriptor;
         return EBADF;
@@ -210,20 +213,59 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     const std::uint32_t lba =
         (std::uint32_t{cdb[2]} << 24) | (cdb[3] << 16) | (cdb[4] << 8) | cdb[5];
     std::uint32_t transferred = header.dxfer_len;
+    const std::uint32_t count = opcode == 0xD8 ? cdb[9] : cdb[8];
+    const bool read = opcode == 0xBE || opcode == 0x28 || opcode == 0xD8 || opcode == 0xD4;
+    if (read && unit.leadOut != 0 && lba + count > unit.leadOut) {
+        checkCondition(header, unit, {0x05, 0x21});
+        return 0;
+    }
     switch (opcode) {
         case 0x12:
             std::memcpy(header.dxferp, unit.inquiry.data(),
                         std::min<std::size_t>(unit.inquiry.size(), header.dxfer_len));
             break;
-        case 0x43:
-            if (unit.leadOut != 0) {
-                fillToc(header, unit.leadOut, (cdb[1] & 0x02) != 0);
+        case 0x15: {
+            // A header, an optional 8-byte block descriptor, then pages.
+            if (dataOutBytes < 4)
+                break;
+            std::size_t at = 4 + std::size_t{dataOut[3]};
+            if (dataOut[3] == 8 && dataOutBytes >= 12)
+                unit.blockLength = (dataOut[9] << 16) | (dataOut[10] << 8) | dataOut[11];
+            while (at + 2 <= dataOutBytes && at + 2 + dataOut[at + 1] <= dataOutBytes) {
+                const std::uint8_t code = dataOut[at] & 0x3F;
+                if (unit.modePages.contains(code))
+                    unit.modePages[code].assign(dataOut + at, dataOut + at + 2 + dataOut[at + 1]);
+                at += 2 + dataOut[at + 1];
             }
             break;
-        case 0x15:
-            if (logged.dataOut.size() >= 12) {
-                unit.blockLength =
-                    (logged.dataOut[9] << 16) | (logged.dataOut[10] << 8) | logged.dataOut[11];
+        }
+        case 0x1A: {
+            const auto page = unit.modePages.find(cdb[2] & 0x3F);
+            if (page == unit.modePages.end()) {
+                checkCondition(header, unit, {0x05, 0x24});
+                return 0;
+            }
+            std::vector<std::uint8_t> reply = {0,
+                                               0,
+                                               0,
+                                               8,
+                                               0,
+                                               0,
+                                               0,
+                                               0,
+                                               0,
+                                               static_cast<std::uint8_t>(unit.blockLength >> 16),
+                                               static_cast<std::uint8_t>(unit.blockLength >> 8),
+                                               static_cast<std::uint8_t>(unit.blockLength)};
+            reply.insert(reply.end(), page->second.begin(), page->second.end());
+            reply[0] = static_cast<std::uint8_t>(reply.size() - 1);
+            std::memcpy(header.dxferp, reply.data(),
+                        std::min<std::size_t>(reply.size(), header.dxfer_len));
+            break;
+        }
+        case 0x43:
+            if (unit.leadOut != 0) {
+                fillToc(header, unit.leadOut, (cdb[1] & 0x02) != 0, unit.dataDisc);
             }
             break;
         case 0xBE:

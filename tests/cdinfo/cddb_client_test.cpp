@@ -192,6 +192,16 @@ TEST(QueryReply, ReadsStatusLinesAndMatchLinesByTheRules) {
     EXPECT_EQ(mixed[0],
               (CddbMatch{"misc", "12ab34cd", 0, "No Separator Here", "No Separator Here"}));
 
+    // A bare LF ends a line too: nothing after it reaches a title, where it would become a line
+    // of its own in a submission.
+    const auto injected = parse("200 rock 0c016602 Evil\nTTITLE0=Injected / X\r\n");
+    ASSERT_EQ(injected.size(), 1u);
+    EXPECT_EQ(injected[0], (CddbMatch{"rock", "0c016602", 1, "Evil", "Evil"}));
+    const auto listed = parse("211 x\nrock 12345678 A\nB / C\r\nmisc 12345678 D / E\n.\nx 1 F\n");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].title, "A");
+    EXPECT_EQ(listed[1], (CddbMatch{"misc", "12345678", 0, "D", "E"}));
+
     // A line is kept to 79 characters, a category to 11.
     const auto cut = parse("200 verylongcategory 0c016602 " + std::string(100, 'x') + "\r\n");
     ASSERT_EQ(cut.size(), 1u);
@@ -237,6 +247,12 @@ TEST(ReadReply, CutsTheStatusLineAndTheClosingDot) {
     EXPECT_FALSE(entryFromReadReply("401 rock 0c016602 No such CD entry\r\n", 32000));
     EXPECT_FALSE(entryFromReadReply("210 no line end", 32000));
     EXPECT_FALSE(entryFromReadReply("210 x\r\n" + std::string(100, 'e'), 100));
+    // Without its closing "." line the entry was cut short: a failed read, not a shorter entry.
+    EXPECT_FALSE(entryFromReadReply("210 x\r\n" + entry, 32000));
+    EXPECT_FALSE(entryFromReadReply("210 x\r\nTTITLE0=Mr.", 32000));
+    EXPECT_FALSE(entryFromReadReply("210 x\r\nTTITLE0=Mr.\r\n", 32000));
+    EXPECT_EQ(entryFromReadReply("210 x\n" + entry + ".\n", 32000), entry);
+    EXPECT_EQ(entryFromReadReply("210 x\r\n.\r\n", 32000), "");
     EXPECT_EQ(entryFromReadReply("210 x\r\nTTITLE0=Siivill\xe4\r\n.\r\n", 32000),
               "TTITLE0=Siivill\xc3\xa4\r\n");
 }
@@ -315,10 +331,17 @@ TEST_F(CddbClientTest, HostileServersNeverOverflowOrHang) {
     reply = "211 x\r\n" + std::string(5000, 'c') + " 0c016602 " + std::string(5000, 't') + "\r\n";
     cddbQuery(kExampleDiscId, kExampleOffsets, 360, matches);
     EXPECT_TRUE(matches.empty());
+    // An entry cut short by the server, or by the buffer, is a failed read.
     reply = "210 rock 0c016602 CD database entry follows\r\n# xmcd\r\n# Track fr";
-    std::string entry;
+    std::string entry = "left alone";
+    EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
+    EXPECT_EQ(entry, "left alone");
+    reply = "210 rock 0c016602 CD database entry follows\r\n# xmcd\r\n" + std::string(40000, 'x') +
+            "\r\n.\r\n";
+    EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
+    reply = "210 rock 0c016602 CD database entry follows\r\n# xmcd\r\n.\r\n";
     EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbOk);
-    EXPECT_EQ(entry, "# xmcd\r\n# Track fr");
+    EXPECT_EQ(entry, "# xmcd\r\n");
     reply = "21";
     EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
     EXPECT_EQ(cddbSubmit(kExampleDiscId, false, "e", "rock", "x"), kCddbFailed);

@@ -23,6 +23,7 @@
 #include "cdinfo/fake_disc_view.h"
 #include "cdinfo/xmcd_entry.h"
 #include "platform/job_thread.h"
+#include "platform/text_codec.h"
 
 namespace tonalda::cddb {
 namespace {
@@ -265,6 +266,19 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
               std::vector<std::string>{"Error retrieving CDDB info..."});
     EXPECT_EQ(readFails.discInfo().snapshot(), DiscInfo{});
 
+    // An entry larger than the read buffer arrives cut: a failed read, not a success with the
+    // titles wiped.
+    fixtures_.setQueryReply("0c016602", "200 rock 0c016602 Some Artist / Some Album\r\n");
+    std::string huge = kExampleEntry;
+    huge.insert(huge.find("DISCID"), std::string(40000, '#') + "\r\n");
+    fixtures_.setEntry("0c016602", huge);
+    FakeDiscView tooLong;
+    EXPECT_EQ(runCddbLookup(tooLong, settings_), LookupOutcome::ReadFailed);
+    EXPECT_EQ(tooLong.recordedPrompts().texts(),
+              std::vector<std::string>{"Error retrieving CDDB info..."});
+    EXPECT_EQ(tooLong.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 0u);
+    EXPECT_EQ(tooLong.discInfo().snapshot(), DiscInfo{});
+
     // The entry does not parse: disc information is set, titles are not, no message.
     fixtures_.setQueryReply("0c016602",
                             "210 exact\r\njazz 0c016602 Some Artist / Some Album\r\n"
@@ -467,6 +481,50 @@ TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
     EXPECT_EQ(dump.substr(0, 4), std::string("\x02\x66\x01\x0c", 4));
     EXPECT_EQ(dump.substr(4, entry.text.size()), entry.text);
     EXPECT_EQ(dump.find_first_not_of('\0', 4 + entry.text.size()), std::string::npos);
+}
+
+// Text from a lookup or the user cannot add lines to a submission, and long titles go out on
+// continuation lines that every reader takes, our own strict parser included.
+TEST_F(SubmitTest, TitlesAreEscapedAndLongOnesContinuedOnMoreLines) {
+    view_.discInfo().update([](DiscInfo& info) {
+        info.artist = "Evil\nTTITLE0=Injected\r\nDTITLE=X";
+        info.album = "Back\\slash\tTab";
+    });
+    std::string longTitle;
+    for (int i = 0; i < 300; ++i)
+        longTitle += "\u65e5";  // three bytes each: 900 bytes
+    longTitle += "\\n";
+    view_.setTrackTitle(0, longTitle);
+    SubmitEntry entry;
+    ASSERT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 4, entry), kSubmitComplete);
+
+    EXPECT_NE(entry.text.find("\r\nDTITLE=Evil\\nTTITLE0=Injected\\nDTITLE=X / "
+                              "Back\\\\slash\\tTab\r\n"),
+              std::string::npos)
+        << entry.text;
+    std::size_t lineStart = 0;
+    int titleLines = 0;
+    while (lineStart < entry.text.size()) {
+        const std::size_t end = entry.text.find("\r\n", lineStart);
+        ASSERT_NE(end, std::string::npos);
+        const std::string line = entry.text.substr(lineStart, end - lineStart);
+        EXPECT_LE(line.size() + 2, 256u) << line;
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+        EXPECT_TRUE(text::isValidUtf8(line)) << "a character was split: " << line;
+        EXPECT_FALSE(line.ends_with("\\") && !line.ends_with("\\\\")) << "an escape was split";
+        titleLines += line.starts_with("TTITLE0=");
+        lineStart = end + 2;
+    }
+    EXPECT_EQ(titleLines, 4);
+    EXPECT_EQ(entry.text.find("\r\nTTITLE0=Injected"), std::string::npos);
+
+    // Our strict parser reads it back whole: the title joined from its lines, the disc title on
+    // one DTITLE line.
+    XmcdEntry parsed(entry.text);
+    ASSERT_TRUE(parsed.parse());
+    EXPECT_EQ(parsed.trackTitle(0), longTitle.substr(0, longTitle.size() - 2) + "\\\\n");
+    EXPECT_EQ(parsed.artist(), "Evil\\nTTITLE0=Injected\\nDTITLE=X");
+    EXPECT_EQ(parsed.trackCount(), 2);
 }
 
 TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {

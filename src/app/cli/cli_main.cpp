@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
     }
     // A server closing its end while we write must give an error, not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f) must fail the write, which the job reports, not kill the
+    // program and leave a cut file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Ctrl-C cancels the jobs; the other commands end at once, as by default.
     if (parsed.options->command == Command::Rip || parsed.options->command == Command::Convert)
         cancelJobsOnInterrupt();
