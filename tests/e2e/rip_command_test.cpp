@@ -55,8 +55,7 @@ TEST(CliRip, EveryFormatWithTheDefaultSettings) {
             format == "mp3" ? scratch.run({"rip"}) : scratch.run({"rip", "--format", format});
         ASSERT_EQ(result.exitStatus, 0) << result.err;
         const std::string finalStatus = format == "wav" ? "Extracted" : "Encoded";
-        EXPECT_NE(result.out.find("Track 1 \"Track 01\": " + finalStatus + "\n"),
-                  std::string::npos)
+        EXPECT_NE(result.out.find("Track 1 \"Track 01\": " + finalStatus + "\n"), std::string::npos)
             << result.out;
         EXPECT_NE(result.out.find("Track 2 \"Track 02\": " + finalStatus + "\n"),
                   std::string::npos);
@@ -126,10 +125,9 @@ TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
     EXPECT_EQ(filesUnder(scratch.ripFolder()),
               (std::vector<std::string>{"Track 01.mp3", "Track 02.mp3"}));
     EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
-    for (const char* line :
-         {"Track 1 \"Track 01\": Encoded\n", "Track 2 \"Track 02\": Encoded\n",
-          "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
-          "Track 5 \"Track 05\": Canceled\n"})
+    for (const char* line : {"Track 1 \"Track 01\": Encoded\n", "Track 2 \"Track 02\": Encoded\n",
+                             "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
+                             "Track 5 \"Track 05\": Canceled\n"})
         EXPECT_NE(result.out.find(line), std::string::npos) << line << result.out;
 }
 
@@ -195,6 +193,30 @@ TEST(CliRip, AReadErrorInTheSecondTrackIsToldOnceAndEndsTheJob) {
     EXPECT_NE(result.out.find("Track 3 \"Track 03\": Error\n"), std::string::npos);
     EXPECT_EQ(filesUnder(scratch.ripFolder()), std::vector<std::string>{"Track 01.ogg"});
     EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
+}
+
+// --out may name a folder that is not there yet: it is made for a segment as for tracks.
+TEST(CliRip, OutMakesItsFolderForTracksAndSegmentsAlike) {
+    CliScratch scratch("gen:track audio 0:01/track audio 0:01,noaudio");
+    const auto tracks = scratch.root() / "tracks";
+    const ProcessResult ripped =
+        scratch.run({"rip", "--tracks", "2", "--format", "wav", "--out", tracks.string()});
+    ASSERT_EQ(ripped.exitStatus, 0) << ripped.err;
+    EXPECT_EQ(filesUnder(tracks), std::vector<std::string>{"Track 02.wav"});
+
+    const auto segment = scratch.root() / "segment";
+    const ProcessResult cut =
+        scratch.run({"rip", "--segment", "0-75", "--format", "wav", "--out", segment.string()});
+    ASSERT_EQ(cut.exitStatus, 0) << cut.err;
+    EXPECT_EQ(filesUnder(segment), std::vector<std::string>{"Untitled.wav"});
+
+    // A folder that cannot be made is told, and nothing is ripped.
+    test::writeFile(scratch.root() / "plain", "a file");
+    const ProcessResult refused = scratch.run({"rip", "--segment", "0-75", "--format", "wav",
+                                               "--out", (scratch.root() / "plain/x").string()});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err, "Cannot create the folder \"" + (scratch.root() / "plain/x").string() +
+                               "\": Not a directory\n");
 }
 
 TEST(CliRip, ASegmentAcrossATrackBoundaryGivesExactlyThoseFrames) {
