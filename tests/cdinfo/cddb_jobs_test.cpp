@@ -398,6 +398,26 @@ TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
               std::vector<std::string>{"No matches in CDDB database..."});
 }
 
+// A server dripping its replies a byte at a time: the lookup ends at each request's deadline with
+// the message of the step that failed, and the disc is left as it was.
+TEST_F(CddbJobsTest, ALookupAgainstADrippingServerEndsWithItsFailureMessage) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbTimeouts(
+        {std::chrono::seconds(5), std::chrono::seconds(5), std::chrono::milliseconds(300)});
+    server_.dripReplies(std::chrono::milliseconds(20), "query");
+    FakeDiscView query;
+    EXPECT_EQ(runCddbLookup(query, settings_), LookupOutcome::NoMatches);
+    EXPECT_EQ(query.recordedPrompts().texts(),
+              std::vector<std::string>{"No matches in CDDB database..."});
+
+    server_.dripReplies(std::chrono::milliseconds(20), "read");
+    FakeDiscView read;
+    EXPECT_EQ(runCddbLookup(read, settings_), LookupOutcome::ReadFailed);
+    EXPECT_EQ(read.recordedPrompts().texts(),
+              std::vector<std::string>{"Error retrieving CDDB info..."});
+    EXPECT_EQ(read.discInfo().snapshot(), DiscInfo{});
+}
+
 // The lookup stopped while the server holds its request, first while the protocol level is
 // verified, then while the disc is queried.
 TEST_F(CddbJobsTest, ALookupCancelledWhileTheServerIsSlowEndsAtOnceAndChangesNothing) {

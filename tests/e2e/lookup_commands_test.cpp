@@ -87,19 +87,27 @@ TEST_F(CliLookup, AnUnknownDiscEndsWithTheJobsMessageAndStatusOne) {
     EXPECT_EQ(result.err, "No matches in CDDB database...\n");
 }
 
-// Ctrl-C while the server holds the lookup: the job is canceled at once, the program says so and
-// ends with status 1, and nothing is saved.
-TEST_F(CliLookup, CtrlCEndsALookupAtOnce) {
+// Ctrl-C while the server holds a lookup or a submission: the job is canceled at once, the
+// program says so and ends with status 1, and nothing is saved.
+TEST_F(CliLookup, CtrlCEndsALookupOrSubmissionAtOnce) {
+    ASSERT_EQ(scratch_.run({"lookup", "--save"}).exitStatus, 0);
     server_.setMode(testing::CddbTestServer::Mode::NeverAnswer);
-    CliProcess lookup(kCliProgram, {"lookup", "--save"}, scratch_.environment());
-    for (int wait = 0; wait < 500 && server_.requests().empty(); ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_FALSE(server_.requests().empty());
-    lookup.interrupt();
-    const ProcessResult result = lookup.finish();
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(result.err, "The lookup was canceled.\n");
-    EXPECT_EQ(test::readFile(scratch_.libraryFolder() / "30C14.cdb"), "");
+    const std::string library = test::readFile(scratch_.libraryFolder() / "30C14.cdb");
+    const std::pair<std::vector<std::string>, std::string> runs[] = {
+        {{"lookup", "--save"}, "The lookup was canceled.\n"},
+        {{"submit"}, "The submission was canceled.\n"}};
+    for (const auto& [command, said] : runs) {
+        server_.clearRequests();
+        CliProcess running(kCliProgram, command, scratch_.environment(), scratch_.root().string());
+        for (int wait = 0; wait < 500 && server_.requests().empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_FALSE(server_.requests().empty()) << command[0];
+        running.interrupt();
+        const ProcessResult result = running.finish();
+        EXPECT_EQ(result.exitStatus, 1) << command[0];
+        EXPECT_EQ(result.err, said);
+    }
+    EXPECT_EQ(test::readFile(scratch_.libraryFolder() / "30C14.cdb"), library);
 }
 
 // Without its folder the library has no file to create, and the program does not claim one.
@@ -120,8 +128,9 @@ TEST_F(CliLookup, ALibraryReadWithoutTheLibraryFolderSaysTheFileCouldNotBeMade) 
 TEST_F(CliLookup, SubmitSendsTheLibrarysDiscWithTheJobsMessages) {
     const ProcessResult untitled = scratch_.runInRoot({"submit"});
     EXPECT_EQ(untitled.exitStatus, 1);
-    EXPECT_EQ(untitled.err, "This CD could not be submitted because: Artist name and album title "
-                            "not filled in.\n");
+    EXPECT_EQ(untitled.err,
+              "This CD could not be submitted because: Artist name and album title "
+              "not filled in.\n");
     EXPECT_TRUE(server_.requests().empty());
     EXPECT_EQ(std::filesystem::file_size(scratch_.root() / "dblog.txt"), 65536u);
 
