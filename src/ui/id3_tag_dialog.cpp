@@ -60,6 +60,8 @@ Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent
     headingLine->setObjectName(QStringLiteral("heading"));
     headingLine->setAccessibleName(QStringLiteral("Editing"));
     headingLine->setCursorPosition(0);
+    // Readable and copyable, but the keyboard starts in the fields.
+    headingLine->setFocusPolicy(Qt::ClickFocus);
 
     auto* groups = new QHBoxLayout;
     groups->addWidget(makeGroup(1), 0, Qt::AlignTop);
@@ -148,14 +150,18 @@ QLineEdit* Id3TagDialog::field(int version, const QString& label) const {
 
 void Id3TagDialog::fill() {
     // A version whose flag is clear starts empty, without a genre and unchecked.
+    auto show = [](TextField& field, const std::string& value) {
+        field.edit->setText(text(value));
+        field.edit->setCursorPosition(0);  // a long text shows its beginning
+    };
     if (tag_.isV1) {
         for (TextField& field : v1Fields_)
-            field.edit->setText(text(tag_.*field.member));
+            show(field, tag_.*field.member);
         v1Genre_->setCurrentIndex(isGenreNumber(tag_.Genre1) ? tag_.Genre1 : -1);
     }
     if (tag_.isV2) {
         for (TextField& field : v2Fields_)
-            field.edit->setText(text(tag_.*field.member));
+            show(field, tag_.*field.member);
         v2Genre_->setCurrentIndex(isGenreNumber(tag_.Genre2) ? tag_.Genre2 : -1);
         comment2_->setPlainText(text(tag_.Comment2));
     }
