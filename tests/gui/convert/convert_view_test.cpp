@@ -368,6 +368,15 @@ class ConvertViewTest final : public QObject {
         QVERIFY(!std::filesystem::exists(h.encodeFolder() / "0 song.mp3"));
     }
 
+    void theWindowGoingDuringAJobStopsItAndLeavesNoPartialFile() {
+        ProgramHarness h;
+        h.addFiles({40});
+        QTest::mouseClick(&h.view().button(Command::Mp3), Qt::LeftButton);
+        QTRY_VERIFY(h.view().progressBars().count(0) == 1);
+        h.destroyWindow();
+        QVERIFY(std::filesystem::is_empty(h.encodeFolder()));
+    }
+
     void closingWhilePlayingAsksToStopPlaying() {
         ProgramHarness h;
         h.addFiles({20});

@@ -45,6 +45,8 @@ class ProgramHarness {
     ProgramHarness& operator=(const ProgramHarness&) = delete;
 
     ui::ProgramWindow& window() { return *window_; }
+    // Ends the program's window as the program's end would, without asking its views.
+    void destroyWindow() { window_.reset(); }
     ui::ConvertView& view();
     // Shows the convert view and adds WAV files of these lengths in seconds, named
     // "<index> <name>.wav" in the scratch folder; returns their paths.

@@ -168,8 +168,15 @@ class TransportTest final : public QObject {
         click(window, "Pause");
         QCOMPARE(transportControls(window), kPlaying);
 
-        // A click on the seek slider plays from there; the clock starts a new second.
+        // The clock leaves the thumb alone while the user holds it.
         ui::JumpSlider& seek = window.seekSlider();
+        seek.setSliderDown(true);
+        seek.setValue(100);
+        tick(window, 1);
+        QCOMPARE(seek.value(), 100);
+        QCOMPARE(shown(window).times, std::string("00:04 / 00:05"));
+        seek.setSliderDown(false);
+        // A click on the seek slider plays from there; the clock starts a new second.
         QTest::mouseClick(&seek, Qt::LeftButton, {}, QPoint(7 + (seek.width() - 14) * 3 / 10, 9));
         QCOMPARE(shown(window).times, std::string("00:01 / 00:05"));
         QVERIFY(window.playerAdapter().clock().isActive());
