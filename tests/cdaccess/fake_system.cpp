@@ -126,8 +126,8 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     }
     const std::uint32_t lba =
         (std::uint32_t{cdb[2]} << 24) | (cdb[3] << 16) | (cdb[4] << 8) | cdb[5];
-    const std::uint32_t count = opcode == 0xD8 ? cdb[9] : cdb[8];
     const bool read = opcode == 0xBE || opcode == 0x28 || opcode == 0xD8 || opcode == 0xD4;
+    const std::uint32_t count = !read ? 0 : opcode == 0xD8 ? cdb[9] : cdb[8];
     if (read && unit.leadOut != 0 && lba + count > unit.leadOut) {
         checkCondition(header, 0x05, 0x21);
         return 0;
