@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build install run test check-asan fuzz bench format clean
+.PHONY: all deps build install run test check-asan screenshots fuzz bench format clean
 
 all: build
 
@@ -40,6 +40,10 @@ check-asan: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	scripts/test-env.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+
+# Renders the windows and dialogs off screen to build/screenshots/ at pixel ratios 1 and 2.
+screenshots: build
+	scripts/screenshots.sh $(BUILD)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTONALDA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

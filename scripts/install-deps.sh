@@ -11,9 +11,15 @@ packages=(
   qt6-base-dev libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libpulse-dev libcue-dev
+  # the desktop program: Qt's SVG renderer, the Tahoma-compatible skin font and a CJK fallback font
+  qt6-svg-dev libqt6svg6 fonts-wine fonts-wqy-microhei
   # test tools and independent checkers
   clang libclang-rt-14-dev libdiscid-dev python3 python3-mutagen ffmpeg vorbis-tools
   tinyproxy pulseaudio pulseaudio-utils xvfb xauth
+  # the desktop program under Xvfb, driven through the accessibility bus; desktop file checkers
+  dbus at-spi2-core python3-pyatspi xdotool appstream desktop-file-utils
+  # the native drive transport under a real kernel: a VM with emulated drives (tests/vm)
+  qemu-system-x86 busybox-static kmod genisoimage
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(lame hyperfine time)

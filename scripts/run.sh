@@ -23,10 +23,16 @@ if ! has_cd_drive && [[ -z "${TONALDA_ASPI_LIBRARY:-}" ]]; then
   export TONALDA_VDRIVE="${TONALDA_VDRIVE:-$demo}"
 fi
 
-if [[ -x "$bin/tonalda" ]]; then
+has_display() {
+  [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" || -n "${QT_QPA_PLATFORM:-}" ]]
+}
+if [[ -x "$bin/tonalda" ]] && has_display; then
   exec "$bin/tonalda"
-elif [[ -x "$bin/tonalda-cli" ]]; then
-  exec "$bin/tonalda-cli" toc
-else
-  echo "Installed the settings into the hive; no front end is built yet."
 fi
+if [[ -x "$bin/tonalda-cli" ]]; then
+  if [[ -x "$bin/tonalda" ]]; then
+    echo "No display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset): the disc as tonalda-cli shows it."
+  fi
+  exec "$bin/tonalda-cli" toc
+fi
+echo "Installed the settings into the hive; no front end is built yet."

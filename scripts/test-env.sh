@@ -4,7 +4,6 @@
 set -euo pipefail
 scratch=$(mktemp -d -t tonalda-test.XXXXXX)
 cleanup() {
-  if [[ -n "${TONALDA_TEST_PULSE_PID:-}" ]]; then kill "$TONALDA_TEST_PULSE_PID" 2>/dev/null || true; fi
   rm -rf "$scratch"
   rm -f /dev/shm/"$TONALDA_SHM_PREFIX"* 2>/dev/null || true
 }
@@ -13,5 +12,8 @@ export XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache" XDG_DAT
 export TONALDA_HIVE="$scratch/config/tonalda/registry.reg"
 # Drive sessions and their locks are named shared objects; tests get names of their own.
 export TONALDA_SHM_PREFIX="tonalda-test-$(basename "$scratch")-"
+# No test reaches the user's sound server: sound goes nowhere unless a test starts a server of its
+# own (the playback tests do).
+export PULSE_SERVER="unix:$scratch/no-sound-server"
 mkdir -p "$XDG_CONFIG_HOME/tonalda" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 "$@"

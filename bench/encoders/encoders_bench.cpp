@@ -26,6 +26,7 @@
 #include "codecs/ogg_settings.h"
 #include "codecs/stdio_file.h"
 #include "codecs/wma_encoder.h"
+#include "platform/cancel_token.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
 
@@ -158,7 +159,9 @@ int main(int argc, char** argv) {
 
     const Comparison comparisons[] = {
         {"MP3 CBR 128 kbit/s joint stereo", 1.05,
-         [&] { mp3Encoder.encodeFileTo(wav, (dir / "ours.wav").string(), nullptr); },
+         [&] {
+             mp3Encoder.encodeFileTo(wav, (dir / "ours.wav").string(), nullptr, neverCancelled());
+         },
          [&] { runPeer("lame --silent --noreplaygain -b 128 -m j " + in + " " + out + ".mp3'"); }},
         {"Ogg Vorbis quality 4", 1.05,
          [&] {
@@ -166,7 +169,7 @@ int main(int argc, char** argv) {
              UniqueFile output = openFile(dir / "ours.ogg", "wb");
              std::fseek(input.get(), 44, SEEK_SET);
              if (oggEncoder.beginStream(output.get(), nullptr))
-                 oggEncoder.encodeStream(input.get(), output.get(), nullptr);
+                 oggEncoder.encodeStream(input.get(), output.get(), nullptr, neverCancelled());
              oggEncoder.endStream();
          },
          [&] { runPeer("oggenc -Q -q 4 -o " + out + ".ogg' " + in); }},
@@ -176,7 +179,7 @@ int main(int argc, char** argv) {
              if (wmaEncoder.openWriter(dir / "ours.wma", 128000, kRate, 2, chunk) < 0)
                  return;
              UniqueFile input = openFile(wav, "rb");
-             wmaEncoder.writeWavData(input.get(), nullptr);
+             wmaEncoder.writeWavData(input.get(), nullptr, neverCancelled());
              wmaEncoder.closeWriter();
          },
          [&] {

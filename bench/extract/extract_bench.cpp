@@ -21,7 +21,7 @@
 #include "cdaccess/cd_engine.h"
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/extractor.h"
-#include "platform/messages.h"
+#include "platform/cancel_token.h"
 #include "platform/prompter.h"
 #include "platform/shared_objects.h"
 
@@ -38,11 +38,6 @@ const std::string kDisc = [] {
         text += "track audio 4:56:00\n";
     return text;
 }();
-
-class CountingSink final : public MessageSink {
-  public:
-    LParam send(UserMessage, WParam, LParam) override { return 0; }
-};
 
 class FailingPrompter final : public Prompter {
   public:
@@ -117,10 +112,9 @@ int main(int argc, char** argv) {
     engine.readTOC(handle, toc);
     applyJitterOptions(engine, handle, settings);
 
-    CountingSink sink;
     FailingPrompter prompter;
     const auto ours = [&] {
-        Extractor extractor(engine, settings, sink, prompter);
+        Extractor extractor(engine, settings, prompter, neverCancelled());
         for (int t = 0; t < toc.lastTrack; ++t) {
             const std::uint32_t start = toc.tracks[t].lba();
             const std::uint32_t end = toc.tracks[t + 1].lba();

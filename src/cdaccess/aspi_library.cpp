@@ -15,7 +15,11 @@ class AspiTransport final : public ScsiTransport {
     AspiTransport(GetASPI32SupportInfoFn supportInfo, SendASPI32CommandFn send)
         : supportInfo_(supportInfo), send_(send) {}
 
-    std::uint32_t supportInfo() override { return supportInfo_(); }
+    // The module packs the count into the low byte and the status into the next.
+    AdapterCount adapterCount() override {
+        const std::uint32_t info = supportInfo_();
+        return {static_cast<int>(info & 0xFF), static_cast<std::uint8_t>(info >> 8)};
+    }
     std::uint8_t send(void* request) override {
         // The module returns the status in the low byte, as it also stores it in the record.
         return static_cast<std::uint8_t>(send_(request));

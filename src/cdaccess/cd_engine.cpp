@@ -23,7 +23,6 @@ constexpr const char* kSessionTableName = "cordane32memmap2";
 constexpr const char* kOpenLockName = "cordane32_getCDHandle";
 constexpr std::uint8_t kCdRomType = 5;
 constexpr std::uint8_t kNoDeviceType = 0x1F;
-constexpr std::uint8_t kCheckCondition = 0x02;
 
 std::string slotLockName(int slot) {
     char name[32];
@@ -163,13 +162,12 @@ const SessionTable* CdEngine::sessionTable() const {
 // ---- requests ---------------------------------------------------------------------------------
 
 int CdEngine::getAdapterCount() {
-    const std::uint32_t info =
-        transport_ ? transport_->supportInfo() : static_cast<std::uint32_t>(SS_NO_ASPI);
-    const std::uint8_t status = static_cast<std::uint8_t>(info >> 8);
-    if (status == SS_COMP || status == SS_NO_ADAPTERS) {
-        return static_cast<int>(info & 0xFF);
+    // Without a transport the answer is the bare 0xE3, whose status byte is 0.
+    const AdapterCount reply = transport_ ? transport_->adapterCount() : AdapterCount{};
+    if (reply.status == SS_COMP || reply.status == SS_NO_ADAPTERS) {
+        return reply.count;
     }
-    recordRequestFailure(status);
+    recordRequestFailure(reply.status);
     return -1;
 }
 
@@ -183,6 +181,20 @@ std::uint8_t CdEngine::sendScsiRequest(void* request) {
 void CdEngine::recordRequestFailure(std::uint8_t status) {
     lastError_ = kCdErrRequestFailed;
     lastStatus_ = status;
+}
+
+void CdEngine::recordSense(const std::uint8_t* sense) {
+    std::lock_guard lock(senseMutex_);
+    if (sense != nullptr) {
+        std::memcpy(lastSense_.bytes.data(), sense, lastSense_.bytes.size());
+    } else {
+        lastSense_.bytes.fill(0);
+    }
+}
+
+SenseData CdEngine::lastSense() const {
+    std::lock_guard lock(senseMutex_);
+    return lastSense_;
 }
 
 void CdEngine::releaseFinishedAbandonedRequests() {
@@ -250,24 +262,19 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
                 abandoned_.push_back(std::move(pending));
             }
             recordRequestFailure(SS_PENDING);
+            recordSense(nullptr);
             return 4;
         }
     }
     if (dataLength != 0 && (command.flags & SRB_DIR_OUT) == 0) {
         std::memcpy(command.data, pending->buffer.data(), dataLength);
     }
-    const bool checkCondition = status != SS_COMP && srb.SRB_TargStat == kCheckCondition &&
-                                (srb.SenseArea[0] & 0x7F) == 0x70;
-    lastSense_ = checkCondition
-                     ? static_cast<std::uint32_t>((srb.SenseArea[2] & 0x0F) << 16 |
-                                                  srb.SenseArea[12] << 8 | srb.SenseArea[13])
-                     : 0;
-    giveBack(std::move(pending));
     if (status != SS_COMP) {
         recordRequestFailure(status);
-        return 4;
+        recordSense(srb.SenseArea);  // before the record goes back: another thread may take it
     }
-    return 1;
+    giveBack(std::move(pending));
+    return status == SS_COMP ? 1 : 4;
 }
 
 // ---- drives -----------------------------------------------------------------------------------
@@ -596,6 +603,38 @@ int CdEngine::playAudioMsf(int handle, std::uint8_t startMinute, std::uint8_t st
 
 int CdEngine::stopCD(int handle) {
     return sendSimple(handle, {0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10, 0);
+}
+
+int CdEngine::readSubChannel(int handle, SubChannelPosition& position) {
+    return withSession(handle, [&](DriveSession& session) {
+        // Header (4 bytes) and the current-position block (12 bytes).
+        std::array<std::uint8_t, 16> reply{};
+        ScsiCommand command;
+        command.cdb = {0x42, 0x00, 0x40, 0x01, 0, 0, 0, 0, static_cast<std::uint8_t>(reply.size()),
+                       0};
+        command.cdbLength = 10;
+        command.flags = SRB_DIR_IN;
+        command.data = reply.data();
+        command.dataLength = static_cast<std::uint32_t>(reply.size());
+        const int result = executeScsi({session.adapter, session.target, session.lun}, command);
+        if (result != 1)
+            return result;
+        auto be32 = [&](std::size_t at) {
+            return static_cast<std::int32_t>((std::uint32_t{reply[at]} << 24) |
+                                             (std::uint32_t{reply[at + 1]} << 16) |
+                                             (std::uint32_t{reply[at + 2]} << 8) | reply[at + 3]);
+        };
+        position.audioStatus = static_cast<AudioStatus>(reply[1]);
+        // A drive that sends the header alone has no position to give.
+        const std::size_t length = (std::size_t{reply[2]} << 8) | reply[3];
+        if (length >= 12 && reply[4] == 0x01) {
+            position.trackNumber = reply[6];
+            position.index = reply[7];
+            position.absoluteLba = be32(8);
+            position.relativeLba = be32(12);
+        }
+        return result;
+    });
 }
 
 }  // namespace tonalda

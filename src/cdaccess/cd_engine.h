@@ -45,6 +45,15 @@ struct ScsiCommand {
 
 enum class ActiveTransport { None, Aspi, Native };
 
+// Sense data as a request carries it: fixed format, key in byte 2 (low nibble), additional sense
+// code in byte 12 and its qualifier in byte 13.
+struct SenseData {
+    std::array<std::uint8_t, 14> bytes{};
+    std::uint8_t key() const { return bytes[2] & 0x0F; }
+    std::uint8_t asc() const { return bytes[12]; }
+    std::uint8_t ascq() const { return bytes[13]; }
+};
+
 // Option keys of setCdOption.
 enum CdOptionKey : std::uint32_t {
     kCdOptionSpeed = 0x20,
@@ -130,16 +139,19 @@ class CdEngine {
                      std::uint8_t endFrame);
     // Thread: any.
     int stopCD(int handle);
+    // READ SUB-CHANNEL (sub-Q, current position, LBA addresses): the audio status and where the
+    // head stands. 1, or 4 with the reply left as it was. Thread: any.
+    int readSubChannel(int handle, SubChannelPosition& position);
 
     // The last error, reset to 0 by the call. Thread: any.
     std::int32_t getLastCdError() { return lastError_.exchange(0); }
     // The last status byte, reset to 1 (completed) by the call. Thread: any.
     std::uint8_t getLastScsiStatus() { return lastStatus_.exchange(1); }
+    // The sense data (fixed format) the drive gave with the last command that failed; all zero
+    // when that failure carried none. Kept until the next failure. Thread: any.
+    SenseData lastSense() const;
     // Thread: any.
     void setLastError(std::int32_t error) { lastError_.store(error); }
-    // Sense key << 16 | ASC << 8 | ASCQ of the last request the device refused with sense data,
-    // 0 when the last failed request had none. Thread: any.
-    std::uint32_t lastSense() const { return lastSense_.load(); }
 
     // ---- for readers built on the session's read procedure ----
 
@@ -166,6 +178,7 @@ class CdEngine {
     DriveSession* openSlot(int handle) const;
     void reclaimSessionsOfDeadProcesses();
     void recordRequestFailure(std::uint8_t status);
+    void recordSense(const std::uint8_t* sense);
     void releaseFinishedAbandonedRequests();
     std::unique_ptr<PendingRequest> takeRequest();
     void giveBack(std::unique_ptr<PendingRequest> pending);
@@ -195,8 +208,8 @@ class CdEngine {
     std::array<std::unique_ptr<NamedMutex>, kSessionSlots> slotLocks_;
     std::atomic<std::int32_t> lastError_{0};
     std::atomic<std::uint8_t> lastStatus_{0};
-    // Sense key, ASC and ASCQ of the last request the device ended with CHECK CONDITION.
-    std::atomic<std::uint32_t> lastSense_{0};
+    mutable std::mutex senseMutex_;
+    SenseData lastSense_{};
     // Requests that outlived their wait: kept until the transport finishes with them.
     std::mutex abandonedMutex_;
     std::list<std::unique_ptr<PendingRequest>> abandoned_;

@@ -117,6 +117,25 @@ struct DiscToc {
 };
 static_assert(sizeof(DiscToc) == 804);
 
+// Audio status of READ SUB-CHANNEL.
+enum class AudioStatus : std::uint8_t {
+    Unknown = 0x00,  // not supported or not valid
+    Playing = 0x11,
+    Paused = 0x12,
+    Completed = 0x13,  // reported once, after a play reached its end
+    Error = 0x14,      // a play stopped because of an error
+    None = 0x15,       // no status to report
+};
+
+// Where the drive's audio play stands: READ SUB-CHANNEL, sub-Q data, current position.
+struct SubChannelPosition {
+    AudioStatus audioStatus = AudioStatus::Unknown;
+    std::uint8_t trackNumber = 0;
+    std::uint8_t index = 0;
+    std::int32_t absoluteLba = 0;  // on the disc
+    std::int32_t relativeLba = 0;  // from the track's start; negative in its pregap
+};
+
 // Audio read buffer: a header of six 32-bit fields and the data area.
 struct FrameBuffer {
     std::uint32_t startFrame = 0;  // LBA of the first frame

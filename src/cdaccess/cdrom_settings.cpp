@@ -62,13 +62,33 @@ void applyJitterOptions(CdEngine& engine, int handle, const CdRomSettings& setti
         engine.setCdOption(handle, kCdOptionJitterMode, 0);
 }
 
+namespace {
+// The list holds no more than its eight entries, whatever its count says.
+int listedDrives(const CdDriveList& drives) {
+    return std::min<int>(drives.count, static_cast<int>(std::size(drives.drives)));
+}
+
+template <std::size_t N>
+std::string fieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+}  // namespace
+
 std::string driveDescription(const CdDriveList& drives, std::int32_t unit) {
-    const int count = std::min<int>(drives.count, static_cast<int>(std::size(drives.drives)));
-    if (unit < 0 || unit >= count)
+    if (unit < 0 || unit >= listedDrives(drives))
         return {};
     const CdDriveEntry& drive = drives.drives[unit];
-    return std::string(drive.vendor, strnlen(drive.vendor, sizeof drive.vendor)) + " " +
-           std::string(drive.product, strnlen(drive.product, sizeof drive.product));
+    return fieldText(drive.vendor) + " " + fieldText(drive.product);
+}
+
+std::vector<std::string> driveListLines(const CdDriveList& drives) {
+    std::vector<std::string> lines;
+    for (int unit = 0; unit < listedDrives(drives); ++unit) {
+        const CdDriveEntry& drive = drives.drives[unit];
+        lines.push_back(fieldText(drive.vendor) + " " + fieldText(drive.product) + " " +
+                        fieldText(drive.revision) + " " + fieldText(drive.vendorSpecific));
+    }
+    return lines;
 }
 
 std::uint16_t speedKBps(std::int32_t choice) {

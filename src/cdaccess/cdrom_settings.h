@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonalda {
 
@@ -44,6 +45,10 @@ void applyJitterOptions(CdEngine& engine, int handle, const CdRomSettings& setti
 // Vendor + " " + product of the drive at position unit of the list (the raw INQUIRY texts);
 // empty when there is no such drive.
 std::string driveDescription(const CdDriveList& drives, std::int32_t unit);
+
+// The "Unit:" list: one line per enumerated drive, vendor + " " + product + " " + revision + " " +
+// vendor-specific text (the raw INQUIRY fields, padding kept), in enumeration order.
+std::vector<std::string> driveListLines(const CdDriveList& drives);
 
 // The settings record shared by the program's threads of one process.
 CdRomSettings& cdRomSettings();

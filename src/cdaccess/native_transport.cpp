@@ -31,6 +31,7 @@ struct CommandOutcome {
     bool good = false;  // the device completed the command without error
     std::uint8_t scsiStatus = 0;
     std::uint8_t hostStatus = 0;
+    std::uint32_t residual = 0;  // bytes the device did not transfer, as far as the kernel knows
     std::array<std::uint8_t, 32> sense{};
     std::size_t senseLength = 0;
 };
@@ -53,10 +54,17 @@ CommandOutcome sendCommand(SystemCalls& system, int fd, const std::uint8_t* cdb,
     if (outcome.callError == 0) {
         outcome.scsiStatus = header.status;
         outcome.hostStatus = static_cast<std::uint8_t>(header.host_status);
+        outcome.residual =
+            std::min(static_cast<std::uint32_t>(std::max(header.resid, 0)), dataLength);
         outcome.senseLength = std::min<std::size_t>(header.sb_len_wr, outcome.sense.size());
         outcome.good = header.status == 0 && header.host_status == 0 && header.driver_status == 0;
     }
     return outcome;
+}
+
+// The reads of frames or blocks: a success of theirs must have brought data.
+bool readsFrames(std::uint8_t opcode) {
+    return opcode == 0x28 || opcode == 0xBE || opcode == 0xD8 || opcode == 0xD4;
 }
 
 bool reportsMediaChange(const CommandOutcome& outcome) {
@@ -129,14 +137,15 @@ int NativeTransport::discover() {
             highestAdapter = std::max<int>(highestAdapter, entry.address.adapter);
         }
     }
-    table_.adapterCount = static_cast<std::uint8_t>(highestAdapter + 1);
+    table_.adapterCount = highestAdapter + 1;
     table_.initialised = true;
     table_.hasDrives = presentCount_ > 0;
     return presentCount_;
 }
 
-std::uint32_t NativeTransport::supportInfo() {
-    return table_.adapterCount != 0 ? 0x100u + table_.adapterCount : 0xE800u;
+AdapterCount NativeTransport::adapterCount() {
+    return {table_.adapterCount,
+            static_cast<std::uint8_t>(table_.adapterCount != 0 ? SS_COMP : SS_NO_ADAPTERS)};
 }
 
 NativeDriveEntry* NativeTransport::findEntry(std::uint8_t adapter, std::uint8_t target,
@@ -168,7 +177,7 @@ std::uint8_t NativeTransport::send(void* request) {
     switch (header->SRB_Cmd) {
         case SC_HA_INQUIRY: {
             auto* inquiry = static_cast<SRB_HAInquiry*>(request);
-            inquiry->HA_Count = table_.adapterCount;
+            inquiry->HA_Count = static_cast<std::uint8_t>(std::min(table_.adapterCount, 255));
             if (inquiry->SRB_HaId >= table_.adapterCount) {
                 return inquiry->SRB_Status = SS_INVALID_HA;
             }
@@ -238,6 +247,21 @@ std::uint8_t NativeTransport::execute(void* request, bool isRetry) {
         sendCommand(*system_, fd, srb->CDBByte, cdbLength, direction, srb->SRB_BufPointer,
                     srb->SRB_BufLen, kCommandTimeoutMs);
     srb->SRB_HaStat = outcome.hostStatus;
+    // A read the device calls good while the kernel counts not one byte transferred brought
+    // nothing usable (virtio-scsi does this when the buffer is larger than the data): it fails
+    // rather than pass the buffer's old bytes off as read. Not every driver counts the residual
+    // (libata's ATAPI reports 0), so this catches only what the kernel knows.
+    const bool deliveredNothing = outcome.good && direction == SG_DXFER_FROM_DEV &&
+                                  srb->SRB_BufLen != 0 && outcome.residual == srb->SRB_BufLen &&
+                                  readsFrames(srb->CDBByte[0]);
+    if (outcome.callError == 0 && (srb->SRB_Flags & SRB_ENABLE_RESIDUAL_COUNT) != 0) {
+        // As ASPI does: the buffer length becomes what was not transferred.
+        srb->SRB_BufLen = outcome.residual;
+    }
+    if (deliveredNothing) {
+        srb->SRB_TargStat = 0;
+        return srb->SRB_Status = SS_ERR;
+    }
     if (outcome.good) {
         srb->SRB_TargStat = 0;
         return srb->SRB_Status = SS_COMP;

@@ -22,7 +22,7 @@ struct NativeDriveEntry {
 };
 
 struct NativeDriveTable {
-    std::uint8_t adapterCount = 0;
+    int adapterCount = 0;                        // one above the highest host number: up to 256
     std::array<NativeDriveEntry, 26> entries{};  // one per letter A..Z
     bool initialised = false;
     bool hasDrives = false;
@@ -39,7 +39,7 @@ class NativeTransport final : public ScsiTransport {
     // Thread: any, after discovery.
     const NativeDriveTable& table() const { return table_; }
 
-    std::uint32_t supportInfo() override;
+    AdapterCount adapterCount() override;
     std::uint8_t send(void* request) override;
     void sessionOpened(const ScsiAddress& address) override;
 

@@ -8,13 +8,18 @@
 
 namespace tonalda {
 
+// How many host adapters a transport serves, and how asking went.
+struct AdapterCount {
+    int count = 0;            // 0..256: adapter numbers are bytes, so 255 is the highest
+    std::uint8_t status = 0;  // 1 completed, 0xE8 no adapters; anything else failed
+};
+
 class ScsiTransport {
   public:
     virtual ~ScsiTransport() = default;
 
-    // Low byte: number of host adapters; next byte: status (1 completed, 0xE8 no adapters).
     // Thread: any.
-    virtual std::uint32_t supportInfo() = 0;
+    virtual AdapterCount adapterCount() = 0;
 
     // Carries out one request record (SRB_HAInquiry, SRB_GDEVBlock or SRB_ExecSCSICmd, told
     // apart by their first byte) and returns its status; 0 means pending, the record's completion

@@ -69,22 +69,31 @@ int remainingMs(std::chrono::steady_clock::time_point deadline) {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-// Waits until fd is ready for events or the time runs out; false on time-out or error.
-bool waitFor(int fd, short events, std::chrono::milliseconds timeout) {
+// How long a wait goes before it looks at the cancel again.
+constexpr int kCancelSliceMs = 100;
+
+// Waits until fd is ready for events or the time runs out; false on time-out, error or cancel.
+bool waitFor(int fd, short events, std::chrono::milliseconds timeout, const CancelToken& cancel) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
+        if (cancel.stopRequested())
+            return false;
         pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, remainingMs(deadline));
+        const int left = remainingMs(deadline);
+        const int ready = ::poll(&entry, 1, std::min(left, kCancelSliceMs));
         if (ready > 0)
             return true;
-        if (ready == 0 || errno != EINTR)
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready == 0 && left <= kCancelSliceMs)
             return false;
     }
 }
 
 // Connects to the first address of host:port that accepts within the connect time-out. The
 // socket is non-blocking; reads and writes wait with poll.
-std::optional<int> connectTo(const std::string& host, int port, std::chrono::milliseconds timeout) {
+std::optional<int> connectTo(const std::string& host, int port, std::chrono::milliseconds timeout,
+                             const CancelToken& cancel) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -101,7 +110,7 @@ std::optional<int> connectTo(const std::string& host, int port, std::chrono::mil
             continue;
         Socket guard(fd);
         if (::connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
-            if (errno != EINPROGRESS || !waitFor(fd, POLLOUT, timeout))
+            if (errno != EINPROGRESS || !waitFor(fd, POLLOUT, timeout, cancel))
                 continue;
             int error = 0;
             socklen_t length = sizeof error;
@@ -113,7 +122,8 @@ std::optional<int> connectTo(const std::string& host, int port, std::chrono::mil
     return std::nullopt;
 }
 
-bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle) {
+bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle,
+             const CancelToken& cancel) {
     while (!data.empty()) {
         const ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -121,7 +131,7 @@ bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle) {
         } else if (sent < 0 && errno == EINTR) {
             continue;
         } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFor(fd, POLLOUT, idle))
+            if (!waitFor(fd, POLLOUT, idle, cancel))
                 return false;
         } else {
             return false;
@@ -132,14 +142,15 @@ bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle) {
 
 // Reads the reply in chunks of at most 128 bytes while at least 128 bytes of room remain in a
 // buffer of bufferSize bytes whose last byte is kept for the terminating NUL.
-std::string receiveReply(int fd, std::size_t bufferSize, std::chrono::milliseconds idle) {
+std::string receiveReply(int fd, std::size_t bufferSize, std::chrono::milliseconds idle,
+                         const CancelToken& cancel) {
     std::string reply;
     if (bufferSize == 0)
         return reply;
     const std::size_t usable = bufferSize - 1;
     std::array<char, kReceiveChunk> chunk{};
     while (usable - reply.size() >= kReceiveChunk) {
-        if (!waitFor(fd, POLLIN, idle))
+        if (!waitFor(fd, POLLIN, idle, cancel))
             break;
         const ssize_t received = ::recv(fd, chunk.data(), chunk.size(), 0);
         if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
@@ -155,15 +166,18 @@ std::string receiveReply(int fd, std::size_t bufferSize, std::chrono::millisecon
 }
 
 std::string exchange(const std::string& host, int port, const std::string& request,
-                     std::size_t bufferSize) {
+                     std::size_t bufferSize, const CancelToken& cancel) {
     const CddbTimeouts timeouts = cddbTimeouts();
-    const auto fd = connectTo(host, port, timeouts.connect);
+    const auto fd = connectTo(host, port, timeouts.connect, cancel);
     if (!fd)
         return {};
     Socket socket(*fd);
-    if (!sendAll(socket.fd(), request, timeouts.idle))
+    if (!sendAll(socket.fd(), request, timeouts.idle, cancel))
         return {};
-    return receiveReply(socket.fd(), bufferSize, timeouts.idle);
+    std::string reply = receiveReply(socket.fd(), bufferSize, timeouts.idle, cancel);
+    if (cancel.stopRequested())
+        reply.clear();  // a reply cut short is no reply
+    return reply;
 }
 
 void appendProxyAuthorization(std::string& request, const CddbConfig& config) {
@@ -193,7 +207,11 @@ void setCddbOption(int code, std::optional<std::string_view> text, int number) {
         return;
     }
     std::lock_guard lock(store().mutex);
-    CddbConfig& config = store().config;
+    applyCddbOption(store().config, code, text, number);
+}
+
+void applyCddbOption(CddbConfig& config, int code, std::optional<std::string_view> text,
+                     int number) {
     switch (code) {
         case kOptServerHost:
             if (text)
@@ -280,6 +298,13 @@ CddbConfig cddbConfig() {
     return store().config;
 }
 
+void publishCddbConfig(const CddbConfig& config) {
+    std::lock_guard lock(store().mutex);
+    const int verified = std::max(store().config.highestVerifiedLevel, config.highestVerifiedLevel);
+    store().config = config;
+    store().config.highestVerifiedLevel = verified;
+}
+
 void resetCddbConfig() {
     std::lock_guard lock(store().mutex);
     store().config = initialConfig();
@@ -338,20 +363,39 @@ std::string buildGetRequest(const CddbConfig& config, std::string_view scriptPat
     return request;
 }
 
+namespace {
+
+std::string send(const CddbConfig& config, const std::string& request, std::size_t bufferSize,
+                 const CancelToken& cancel) {
+    return config.useProxy
+               ? exchange(config.proxyHost, config.proxyPort, request, bufferSize, cancel)
+               : exchange(config.serverHost, config.serverPort, request, bufferSize, cancel);
+}
+
+}  // namespace
+
+std::string cddbPost(const CddbConfig& config, std::string_view scriptPath, std::string_view body,
+                     std::optional<std::string_view> extraHeaders, std::size_t bufferSize,
+                     const CancelToken& cancel) {
+    return send(config, buildPostRequest(config, scriptPath, body, extraHeaders), bufferSize,
+                cancel);
+}
+
+std::string cddbGet(const CddbConfig& config, std::string_view scriptPath, std::string_view query,
+                    std::optional<std::string_view> extraHeaders, std::size_t bufferSize,
+                    const CancelToken& cancel) {
+    return send(config, buildGetRequest(config, scriptPath, query, extraHeaders), bufferSize,
+                cancel);
+}
+
 std::string cddbPost(std::string_view scriptPath, std::string_view body,
                      std::optional<std::string_view> extraHeaders, std::size_t bufferSize) {
-    const CddbConfig config = cddbConfig();
-    const std::string request = buildPostRequest(config, scriptPath, body, extraHeaders);
-    return config.useProxy ? exchange(config.proxyHost, config.proxyPort, request, bufferSize)
-                           : exchange(config.serverHost, config.serverPort, request, bufferSize);
+    return cddbPost(cddbConfig(), scriptPath, body, extraHeaders, bufferSize);
 }
 
 std::string cddbGet(std::string_view scriptPath, std::string_view query,
                     std::optional<std::string_view> extraHeaders, std::size_t bufferSize) {
-    const CddbConfig config = cddbConfig();
-    const std::string request = buildGetRequest(config, scriptPath, query, extraHeaders);
-    return config.useProxy ? exchange(config.proxyHost, config.proxyPort, request, bufferSize)
-                           : exchange(config.serverHost, config.serverPort, request, bufferSize);
+    return cddbGet(cddbConfig(), scriptPath, query, extraHeaders, bufferSize);
 }
 
 std::string_view skipHttpHeaders(std::string_view reply) {

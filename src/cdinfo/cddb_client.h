@@ -1,13 +1,19 @@
 #pragma once
-// The CDDB client's HTTP transport: the process-wide client options, the four request forms (POST
-// for commands and GET for lscat, each direct or through an HTTP proxy with Basic authorization),
-// one TCP connection per request, and reading the whole reply into a buffer of a given size.
+// The CDDB client's HTTP transport: the client options, the four request forms (POST for
+// commands and GET for lscat, each direct or through an HTTP proxy with Basic authorization), one
+// TCP connection per request, and reading the whole reply into a buffer of a given size.
+//
+// Every request goes out with the CddbConfig it is given. The jobs build theirs from the options
+// the last job left (the process-wide record below) and their settings, and publish it when
+// done setting it up, in one step; nothing process-wide changes while a request is on its way.
 
 #include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/cancel_token.h"
 
 namespace tonalda::cddb {
 
@@ -63,12 +69,21 @@ struct CddbTimeouts {
     std::chrono::milliseconds idle{30000};
 };
 
-// Thread: any. The options are process-wide and guarded; each request works on a snapshot.
+// Sets one option in a configuration, with the texts' limits and escapes. Option 12 (protocol
+// level) is not set here: a level needs the server's check first (cddbVerifyLevel).
+void applyCddbOption(CddbConfig& config, int code, std::optional<std::string_view> text,
+                     int number);
+
+// The process-wide options: as the last job (or setCddbOption) left them.
+// Thread: any. The options are guarded; each request works on a snapshot.
 // Setting option 12 to a level above the highest verified one sends an lscat request first.
 void setCddbOption(int code, std::optional<std::string_view> text, int number);
 // The numeric options 2, 5, 7, 8, 9 and 12; any other code gives 0 and *isNumeric = false.
 int getCddbOption(int code, bool* isNumeric = nullptr);
 CddbConfig cddbConfig();
+// Replaces the process-wide options with a job's, in one step; the highest verified level only
+// ever grows.
+void publishCddbConfig(const CddbConfig& config);
 // Puts every option back to its initial value (for tests and a fresh start).
 void resetCddbConfig();
 
@@ -81,13 +96,21 @@ CddbTimeouts cddbTimeouts();
 // The hello escape: from the second character on, every blank and "@" becomes "+".
 std::string escapeHello(std::string_view text);
 
-// Sends a POST of body to scriptPath (query, read, submit) and returns the reply as text: at most
-// bufferSize-1 bytes, cut where less than 128 bytes of room would remain, and ending at the first
-// NUL byte. An unresolvable host or failed connection gives an empty text.
+// Sends a POST of body to scriptPath (query, read, submit) with the configuration's server or
+// proxy and returns the reply as text: at most bufferSize-1 bytes, cut where less than 128 bytes
+// of room would remain, and ending at the first NUL byte. An unresolvable host or failed
+// connection gives an empty text, and so does a cancel (noticed within 100 ms while it waits).
 // Thread: the job's worker thread.
+std::string cddbPost(const CddbConfig& config, std::string_view scriptPath, std::string_view body,
+                     std::optional<std::string_view> extraHeaders, std::size_t bufferSize,
+                     const CancelToken& cancel = neverCancelled());
+// The same for a GET of scriptPath?query (lscat).
+std::string cddbGet(const CddbConfig& config, std::string_view scriptPath, std::string_view query,
+                    std::optional<std::string_view> extraHeaders, std::size_t bufferSize,
+                    const CancelToken& cancel = neverCancelled());
+// The same with the process-wide options.
 std::string cddbPost(std::string_view scriptPath, std::string_view body,
                      std::optional<std::string_view> extraHeaders, std::size_t bufferSize);
-// The same for a GET of scriptPath?query (lscat).
 std::string cddbGet(std::string_view scriptPath, std::string_view query,
                     std::optional<std::string_view> extraHeaders, std::size_t bufferSize);
 

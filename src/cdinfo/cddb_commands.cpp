@@ -172,19 +172,20 @@ std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_
     return text::utf8OrLatin1ToUtf8(entry);
 }
 
-int cddbQuery(std::uint32_t discId, std::span<const int> frameOffsets, int leadOutSeconds,
-              std::vector<CddbMatch>& matches, std::size_t capacity) {
-    const CddbConfig config = cddbConfig();
+int cddbQuery(const CddbConfig& config, std::uint32_t discId, std::span<const int> frameOffsets,
+              int leadOutSeconds, std::vector<CddbMatch>& matches, std::size_t capacity,
+              const CancelToken& cancel) {
     const std::string command = buildQueryCommand(config, discId, frameOffsets, leadOutSeconds);
-    const std::string reply = cddbPost(config.queryScript, command, std::nullopt, kQueryReplySize);
+    const std::string reply =
+        cddbPost(config, config.queryScript, command, std::nullopt, kQueryReplySize, cancel);
     matches = parseQueryReply(reply, capacity);
     return kCddbOk;
 }
 
-int cddbRead(const CddbMatch& match, std::string& entry, std::size_t bufferSize) {
-    const CddbConfig config = cddbConfig();
-    const std::string reply =
-        cddbPost(config.queryScript, buildReadCommand(config, match), std::nullopt, bufferSize);
+int cddbRead(const CddbConfig& config, const CddbMatch& match, std::string& entry,
+             std::size_t bufferSize, const CancelToken& cancel) {
+    const std::string reply = cddbPost(config, config.queryScript, buildReadCommand(config, match),
+                                       std::nullopt, bufferSize, cancel);
     auto text = entryFromReadReply(reply, bufferSize);
     if (!text)
         return kCddbFailed;
@@ -192,11 +193,35 @@ int cddbRead(const CddbMatch& match, std::string& entry, std::size_t bufferSize)
     return kCddbOk;
 }
 
+int cddbListCategories(const CddbConfig& config, int level, const CancelToken& cancel) {
+    const std::string reply = cddbGet(config, config.queryScript, buildLscatCommand(config, level),
+                                      std::nullopt, kLscatReplySize, cancel);
+    return reply.empty() || reply.find("210") == std::string::npos ? 0 : 1;
+}
+
+int cddbSubmit(const CddbConfig& config, std::uint32_t discId, bool test, std::string_view email,
+               std::string_view category, std::string_view entryText, const CancelToken& cancel) {
+    const std::string body = config.protocolLevel <= kHighestTextLevel
+                                 ? text::utf8ToLatin1(entryText)
+                                 : std::string(entryText);
+    const std::string reply =
+        cddbPost(config, config.submitScript, body,
+                 buildSubmitHeaders(discId, test, email, category), kSubmitReplySize, cancel);
+    return skipHttpHeaders(reply).starts_with("200") ? kCddbOk : kCddbFailed;
+}
+
+int cddbQuery(std::uint32_t discId, std::span<const int> frameOffsets, int leadOutSeconds,
+              std::vector<CddbMatch>& matches, std::size_t capacity) {
+    return cddbQuery(cddbConfig(), discId, frameOffsets, leadOutSeconds, matches, capacity,
+                     neverCancelled());
+}
+
+int cddbRead(const CddbMatch& match, std::string& entry, std::size_t bufferSize) {
+    return cddbRead(cddbConfig(), match, entry, bufferSize, neverCancelled());
+}
+
 int cddbListCategories(int level) {
-    const CddbConfig config = cddbConfig();
-    const std::string reply = cddbGet(config.queryScript, buildLscatCommand(config, level),
-                                      std::nullopt, kLscatReplySize);
-    if (reply.empty() || reply.find("210") == std::string::npos)
+    if (cddbListCategories(cddbConfig(), level, neverCancelled()) != 1)
         return 0;
     setHighestVerifiedLevel(level);
     return 1;
@@ -204,14 +229,7 @@ int cddbListCategories(int level) {
 
 int cddbSubmit(std::uint32_t discId, bool test, std::string_view email, std::string_view category,
                std::string_view entryText) {
-    const CddbConfig config = cddbConfig();
-    const std::string body = config.protocolLevel <= kHighestTextLevel
-                                 ? text::utf8ToLatin1(entryText)
-                                 : std::string(entryText);
-    const std::string reply =
-        cddbPost(config.submitScript, body, buildSubmitHeaders(discId, test, email, category),
-                 kSubmitReplySize);
-    return skipHttpHeaders(reply).starts_with("200") ? kCddbOk : kCddbFailed;
+    return cddbSubmit(cddbConfig(), discId, test, email, category, entryText, neverCancelled());
 }
 
 }  // namespace tonalda::cddb

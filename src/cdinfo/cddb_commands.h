@@ -48,17 +48,29 @@ std::string buildSubmitHeaders(std::uint32_t discId, bool test, std::string_view
 // or the entry does not fit in bufferSize bytes. The entry is converted to UTF-8.
 std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_t bufferSize);
 
-// Thread: the lookup or submit job's worker thread (they talk to the server).
+// Thread: the lookup or submit job's worker thread (they talk to the server). Each command goes
+// out with the configuration given and ends early when the cancel is requested.
 // Queries the disc with the given identity; the number of frame offsets is the track count.
 // Always status 1: a reply other than 200, 210 or 211 (or none at all) gives no matches.
+int cddbQuery(const CddbConfig& config, std::uint32_t discId, std::span<const int> frameOffsets,
+              int leadOutSeconds, std::vector<CddbMatch>& matches, std::size_t capacity,
+              const CancelToken& cancel);
+// Reads the entry of a match; the reply may use at most bufferSize bytes.
+int cddbRead(const CddbConfig& config, const CddbMatch& match, std::string& entry,
+             std::size_t bufferSize, const CancelToken& cancel);
+// 1 when the server accepts the protocol level (its lscat reply holds "210"), asked with the
+// configuration as it stands.
+int cddbListCategories(const CddbConfig& config, int level, const CancelToken& cancel);
+// Sends an xmcd entry (UTF-8; it goes out as ISO-8859-1 at protocol levels up to 5).
+int cddbSubmit(const CddbConfig& config, std::uint32_t discId, bool test, std::string_view email,
+               std::string_view category, std::string_view entryText, const CancelToken& cancel);
+
+// The same with the process-wide options.
 int cddbQuery(std::uint32_t discId, std::span<const int> frameOffsets, int leadOutSeconds,
               std::vector<CddbMatch>& matches, std::size_t capacity = kLookupMatchCapacity);
-// Reads the entry of a match; the reply may use at most bufferSize bytes.
 int cddbRead(const CddbMatch& match, std::string& entry, std::size_t bufferSize = kReadReplySize);
-// 1 when the server accepts the protocol level (its lscat reply holds "210"); the level then
-// becomes the highest verified one.
+// On success the level becomes the process-wide highest verified one.
 int cddbListCategories(int level);
-// Sends an xmcd entry (UTF-8; it goes out as ISO-8859-1 at protocol levels up to 5).
 int cddbSubmit(std::uint32_t discId, bool test, std::string_view email, std::string_view category,
                std::string_view entryText);
 

@@ -6,10 +6,10 @@
 #include "cdinfo/cddb_commands.h"
 #include "cdinfo/cddb_text.h"
 #include "cdinfo/debug_trace.h"
-#include "cdinfo/disc_info.h"
 #include "cdinfo/xmcd_entry.h"
+#include "codecs/genres.h"
 #include "platform/atomic_file.h"
-#include "rip/genres.h"
+#include "platform/prompter.h"
 
 namespace tonalda::cddb {
 namespace {
@@ -22,10 +22,10 @@ std::string clientText() {
     return "Marrowby v1.01";
 }
 
-void setProxyOptions(const FreeDbSettings& settings) {
-    setCddbOption(kOptProxyHost, settings.proxyserver, 0);
-    setCddbOption(kOptProxyPort, std::nullopt, settings.pport);
-    setCddbOption(kOptProxyAuth, settings.username + ":" + settings.pass, 0);
+void applyProxyOptions(CddbConfig& config, const FreeDbSettings& settings) {
+    applyCddbOption(config, kOptProxyHost, settings.proxyserver, 0);
+    applyCddbOption(config, kOptProxyPort, std::nullopt, settings.pport);
+    applyCddbOption(config, kOptProxyAuth, settings.username + ":" + settings.pass, 0);
 }
 
 // With several matches the first exact one is read, else the first.
@@ -61,45 +61,80 @@ int genreIndexOfCategory(std::string_view category) {
     return kGenreCount - 1;
 }
 
-LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings) {
+CddbConfig lookupConfig(const CddbConfig& previous, const FreeDbSettings& settings,
+                        const CancelToken& cancel) {
+    CddbConfig config = previous;
+    applyCddbOption(config, kOptMirrorIni, std::nullopt, 0);
+    applyCddbOption(config, kOptServerHost, cddbServerHost(settings.Server), 0);
+    applyCddbOption(config, kOptQueryScript, settings.QueryScript, 0);
+    applyCddbOption(config, kOptUseProxy, std::nullopt, settings.proxy != 0 ? 1 : 0);
     // The order matters: the protocol level is verified with the options set before it.
-    setCddbOption(kOptMirrorIni, std::nullopt, 0);
-    setCddbOption(kOptServerHost, cddbServerHost(settings.Server), 0);
-    setCddbOption(kOptQueryScript, settings.QueryScript, 0);
-    setCddbOption(kOptUseProxy, std::nullopt, settings.proxy != 0 ? 1 : 0);
-    setCddbOption(kOptProtocolLevel, std::nullopt, kLookupProtocolLevel);
-    setCddbOption(kOptServerPort, std::nullopt, settings.Port);
+    if (kLookupProtocolLevel <= config.highestVerifiedLevel) {
+        config.protocolLevel = kLookupProtocolLevel;
+    } else if (cddbListCategories(config, kLookupProtocolLevel, cancel) == 1) {
+        config.highestVerifiedLevel = kLookupProtocolLevel;
+        config.protocolLevel = kLookupProtocolLevel;
+    }
+    applyCddbOption(config, kOptServerPort, std::nullopt, settings.Port);
     if (settings.proxy != 0)
-        setProxyOptions(settings);
-    setCddbOption(kOptEmail, settings.email, 0);
-    setCddbOption(kOptClientName, clientText(), 0);
+        applyProxyOptions(config, settings);
+    applyCddbOption(config, kOptEmail, settings.email, 0);
+    applyCddbOption(config, kOptClientName, clientText(), 0);
+    return config;
+}
+
+CddbConfig submitConfig(const CddbConfig& previous, const FreeDbSettings& settings) {
+    CddbConfig config = previous;
+    applyCddbOption(config, kOptServerHost, cddbServerHost(settings.Server), 0);
+    applyCddbOption(config, kOptUseProxy, std::nullopt, settings.proxy != 0 ? 1 : 0);
+    if (settings.proxy != 0)
+        applyProxyOptions(config, settings);
+    applyCddbOption(config, kOptEmail, settings.email, 0);
+    applyCddbOption(config, kOptClientName, kSubmitClientText, 0);
+    applyCddbOption(config, kOptSubmitScript, settings.SubmitScript, 0);
+    return config;
+}
+
+LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings,
+                            const CancelToken& cancel) {
+    JobPrompter prompter(view.prompter(), cancel);
+    const CddbConfig config = lookupConfig(cddbConfig(), settings, cancel);
+    if (cancel.stopRequested())
+        return LookupOutcome::Canceled;
+    publishCddbConfig(config);  // the options stay as this lookup leaves them
 
     const auto identity = view.readDiscIdentity();
     if (!identity)
         return LookupOutcome::NoDiscIdentity;
     std::vector<CddbMatch> matches;
-    cddbQuery(identity->discId,
+    cddbQuery(config, identity->discId,
               std::span<const int>(identity->frameOffsets.data(),
                                    static_cast<std::size_t>(identity->trackCount)),
-              identity->leadOutSeconds, matches, kLookupMatchCapacity);
+              identity->leadOutSeconds, matches, kLookupMatchCapacity, cancel);
+    if (cancel.stopRequested())
+        return LookupOutcome::Canceled;
     if (matches.empty()) {
-        view.prompter().tell(kNoMatches);
+        prompter.tell(kNoMatches);
         return LookupOutcome::NoMatches;
     }
     const CddbMatch match = chooseMatch(matches);
     std::string entryText;
-    if (cddbRead(match, entryText, kReadReplySize) != kCddbOk) {
-        view.prompter().tell(kReadFailed);
+    const int read = cddbRead(config, match, entryText, kReadReplySize, cancel);
+    if (cancel.stopRequested())
+        return LookupOutcome::Canceled;
+    if (read != kCddbOk) {
+        prompter.tell(kReadFailed);
         return LookupOutcome::ReadFailed;
     }
 
+    // From here on the view changes; the rest needs no server and runs to its end.
     const int genre = genreIndexOfCategory(match.category);
-    discInfo().update([&](DiscInfo& info) {
+    view.discInfo().update([&](DiscInfo& info) {
         info.album = match.title;
         info.artist = match.artist;
         info.genreIndex = genre;
     });
-    view.messages().send(UM_SHOW_DISC_INFO);
+    view.showDiscInfo();
 
     XmcdEntry entry(std::move(entryText));
     entry.setOption(kXmcdOptionStrictCheck, false);
@@ -117,46 +152,63 @@ LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings) {
             tag.Genre1 = genre;
             tag.Title1 = title;
         });
-        sendTrackTitle(view.messages(), track, title);
+        view.setTrackTitle(track, title);
     }
-    view.prompter().tell(kQuerySuccess);
-    discInfo().update([](DiscInfo& info) { info.infoPresent = true; });
+    prompter.tell(kQuerySuccess);
+    view.discInfo().update([](DiscInfo& info) { info.infoPresent = true; });
     return LookupOutcome::Success;
 }
 
-std::jthread startCddbLookup(DiscView& view, const FreeDbSettings& settings) {
-    return std::jthread([&view, settings] { runCddbLookup(view, settings); });
-}
-
-bool runCddbSubmit(DiscView& view, const FreeDbSettings& settings, const SubmitEntry& entry) {
-    setCddbOption(kOptServerHost, cddbServerHost(settings.Server), 0);
-    setCddbOption(kOptUseProxy, std::nullopt, settings.proxy != 0 ? 1 : 0);
-    if (settings.proxy != 0)
-        setProxyOptions(settings);
-    setCddbOption(kOptEmail, settings.email, 0);
-    setCddbOption(kOptClientName, kSubmitClientText, 0);
-    setCddbOption(kOptSubmitScript, settings.SubmitScript, 0);
-
-    const std::string category = genreCategory(discInfo().snapshot().genreIndex);
-    const bool submitted =
-        cddbSubmit(entry.discId, false, settings.email, category, entry.text) == kCddbOk;
-    view.prompter().tell(submitted ? kEntrySubmitted : kSubmitFailed);
+bool runCddbSubmit(DiscView& view, const FreeDbSettings& settings, const SubmitEntry& entry,
+                   const CancelToken& cancel) {
+    const CddbConfig config = submitConfig(cddbConfig(), settings);
+    publishCddbConfig(config);
+    const std::string category = genreCategory(view.discInfo().snapshot().genreIndex);
+    const bool submitted = cddbSubmit(config, entry.discId, false, settings.email, category,
+                                      entry.text, cancel) == kCddbOk;
+    if (cancel.stopRequested())
+        return false;
+    JobPrompter(view.prompter(), cancel).tell(submitted ? kEntrySubmitted : kSubmitFailed);
     return submitted;
 }
 
-std::optional<std::jthread> submitToCddb(DiscView& view, const FreeDbSettings& settings,
-                                         const std::filesystem::path& dumpFolder) {
-    discInfo().update([](DiscInfo& info) { ++info.submitRevision; });
+CddbLookupJob::CddbLookupJob(DiscView& view, JobEventQueue& events)
+    : view_(view), thread_(events) {}
+
+bool CddbLookupJob::start(const FreeDbSettings& settings) {
+    return thread_.start([this, settings] {
+        thread_.post(JobStarted{});
+        const LookupOutcome outcome = runCddbLookup(view_, settings, thread_.cancel());
+        outcome_ = outcome;
+        if (outcome == LookupOutcome::Success)
+            return JobOutcome::Finished;
+        return outcome == LookupOutcome::Canceled ? JobOutcome::Canceled : JobOutcome::Failed;
+    });
+}
+
+CddbSubmitJob::CddbSubmitJob(DiscView& view, JobEventQueue& events)
+    : view_(view), thread_(events) {}
+
+bool CddbSubmitJob::start(const FreeDbSettings& settings, const std::filesystem::path& dumpFolder) {
+    if (running())
+        return false;
+    view_.discInfo().update([](DiscInfo& info) { ++info.submitRevision; });
     SubmitEntry entry;
-    const int result =
-        formatSubmitEntry(view, discInfo().snapshot(), getCddbOption(kOptProtocolLevel), entry);
+    const int result = formatSubmitEntry(view_, view_.discInfo().snapshot(),
+                                         getCddbOption(kOptProtocolLevel), entry);
     writeSubmitDump(dumpFolder, entry);
     if (result != kSubmitComplete) {
-        view.prompter().tell(submitRefusalText(result));
-        return std::nullopt;
+        view_.prompter().tell(submitRefusalText(result));
+        return false;
     }
-    return std::jthread([&view, settings, entry = std::move(entry)] {
-        runCddbSubmit(view, settings, entry);
+    submitted_ = false;
+    return thread_.start([this, settings, entry = std::move(entry)] {
+        thread_.post(JobStarted{});
+        const bool submitted = runCddbSubmit(view_, settings, entry, thread_.cancel());
+        submitted_ = submitted;
+        if (thread_.cancel().stopRequested())
+            return JobOutcome::Canceled;
+        return submitted ? JobOutcome::Finished : JobOutcome::Failed;
     });
 }
 

@@ -9,15 +9,17 @@
 // the host goes into the request's URL, so "127.0.0.1:8880" there names a port as well.
 
 #include <array>
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
+#include "cdinfo/cddb_client.h"
 #include "cdinfo/disc_view.h"
 #include "cdinfo/freedb_settings.h"
 #include "cdinfo/xmcd_submit.h"
+#include "platform/job_thread.h"
 
 namespace tonalda::cddb {
 
@@ -41,24 +43,85 @@ std::string cddbServerHost(int index);
 int genreIndexOfCategory(std::string_view category);
 
 // How a lookup ended, for callers that report it themselves (the command-line front end).
-enum class LookupOutcome { NoDiscIdentity, NoMatches, ReadFailed, EntryUnparsed, Success };
+enum class LookupOutcome {
+    NoDiscIdentity,
+    NoMatches,
+    ReadFailed,
+    EntryUnparsed,
+    Success,
+    Canceled
+};
 
-// The whole lookup job. It tells the user through the view's prompter and updates discInfo()
-// and the view's rows. Thread: a worker thread (it talks to the server and waits for the view).
-LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings);
-// Starts the lookup on a worker thread with a copy of the settings (normally freeDbSettings());
-// the view keeps the thread and joins it before it goes.
-std::jthread startCddbLookup(DiscView& view, const FreeDbSettings& settings);
+// The configuration of a lookup's requests: the options the last job left, set from the settings
+// in the order the lookup always has. Raising the protocol level is checked with the server
+// (an lscat request) using the options as they stand at that point, before the port, proxy,
+// e-mail and client name of this lookup are in.
+CddbConfig lookupConfig(const CddbConfig& previous, const FreeDbSettings& settings,
+                        const CancelToken& cancel);
+// The configuration of a submission: the server port stays as the last lookup left it.
+CddbConfig submitConfig(const CddbConfig& previous, const FreeDbSettings& settings);
 
-// The submit job: sends the entry and tells the user whether the server took it.
+// The whole lookup. It builds its configuration (publishing it as the options it leaves), tells
+// the user through the view's prompter, and writes the disc information and the rows' tags and
+// titles into the view only once the entry has been read: a cancel before then leaves the view
+// as it was. Thread: a worker thread (it talks to the server).
+LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings,
+                            const CancelToken& cancel = neverCancelled());
+
+// The submit job's work: sends the entry and tells the user whether the server took it.
 // Thread: a worker thread.
-bool runCddbSubmit(DiscView& view, const FreeDbSettings& settings, const SubmitEntry& entry);
+bool runCddbSubmit(DiscView& view, const FreeDbSettings& settings, const SubmitEntry& entry,
+                   const CancelToken& cancel = neverCancelled());
 
-// The menu command "Submit to FreeDB" (user interface thread): counts the attempt, formats the
-// entry, dumps it into dumpFolder/dblog.txt (created when missing), shows the refusal text of an
-// incomplete entry, or starts the submit job with a copy of the settings (normally
-// freeDbSettings()) and returns its thread. The rip view dumps into the current folder.
-std::optional<std::jthread> submitToCddb(DiscView& view, const FreeDbSettings& settings,
-                                         const std::filesystem::path& dumpFolder);
+// "Query from FreeDB" as a job of the view's owner: it runs runCddbLookup on its worker and posts
+// JobStarted and JobFinished (Finished on success, Canceled, else Failed) to the queue; the view
+// posts what changed. Destroy it only after its JobFinished (see platform/job_thread.h); it must
+// not outlive the view. Thread: the owner, unless said otherwise.
+class CddbLookupJob {
+  public:
+    CddbLookupJob(DiscView& view, JobEventQueue& events);
+    CddbLookupJob(const CddbLookupJob&) = delete;
+    CddbLookupJob& operator=(const CddbLookupJob&) = delete;
+
+    // Starts a lookup with a copy of the settings (normally freeDbSettings()). False while one
+    // runs.
+    bool start(const FreeDbSettings& settings);
+    // Thread: any.
+    void requestStop() { thread_.requestStop(); }
+    bool running() const { return thread_.running(); }
+    JobId id() const { return thread_.id(); }
+    // How the last lookup ended; meaningful once it is not running.
+    LookupOutcome outcome() const { return outcome_.load(); }
+
+  private:
+    DiscView& view_;
+    std::atomic<LookupOutcome> outcome_{LookupOutcome::NoDiscIdentity};
+    JobThread thread_;  // last: it goes first
+};
+
+// "Submit to FreeDB" as a job of the view's owner. Thread: the owner, unless said otherwise.
+class CddbSubmitJob {
+  public:
+    CddbSubmitJob(DiscView& view, JobEventQueue& events);
+    CddbSubmitJob(const CddbSubmitJob&) = delete;
+    CddbSubmitJob& operator=(const CddbSubmitJob&) = delete;
+
+    // The menu command: counts the attempt, formats the entry, dumps it into
+    // dumpFolder/dblog.txt (created when missing), shows the refusal text of an incomplete entry,
+    // or starts the worker with a copy of the settings. True when the worker started. The rip
+    // view dumps into the current folder.
+    bool start(const FreeDbSettings& settings, const std::filesystem::path& dumpFolder);
+    // Thread: any.
+    void requestStop() { thread_.requestStop(); }
+    bool running() const { return thread_.running(); }
+    JobId id() const { return thread_.id(); }
+    // Whether the server took the last entry; meaningful once it is not running.
+    bool submitted() const { return submitted_.load(); }
+
+  private:
+    DiscView& view_;
+    std::atomic<bool> submitted_{false};
+    JobThread thread_;  // last: it goes first
+};
 
 }  // namespace tonalda::cddb

@@ -1,6 +1,6 @@
 #pragma once
-// The disc-level information the user sees and edits: artist, album title and genre. One record
-// for the whole program, written by the user interface and by the CDDB lookup thread.
+// The disc-level information the user sees and edits: artist, album title and genre. The disc
+// session holds one, written by the user interface and by the CDDB lookup thread.
 
 #include <functional>
 #include <mutex>
@@ -17,8 +17,8 @@ struct DiscInfo {
     bool operator==(const DiscInfo&) const = default;
 };
 
-// The process-wide DiscInfo behind a lock, so that the lookup thread and the user interface never
-// see a half-written record.
+// A DiscInfo behind a lock, so that the lookup thread and the user interface never see a
+// half-written record.
 // Thread: any.
 class SharedDiscInfo {
   public:
@@ -44,7 +44,5 @@ class SharedDiscInfo {
     mutable std::mutex mutex_;
     DiscInfo info_;
 };
-
-SharedDiscInfo& discInfo();
 
 }  // namespace tonalda

@@ -71,14 +71,14 @@ FreeDbSettings freeDbSettings() {
     return sharedSettings();
 }
 
-bool loadFreeDbSettings() {
+bool loadFreeDbSettings(Registry& registry) {
     std::lock_guard lock(settingsMutex());
-    return loadFreeDbSettings(Registry::instance(), sharedSettings());
+    return loadFreeDbSettings(registry, sharedSettings());
 }
 
-bool saveAndReloadFreeDbSettings(const FreeDbSettings& settings) {
-    const bool saved = saveFreeDbSettings(Registry::instance(), settings);
-    loadFreeDbSettings();
+bool saveAndReloadFreeDbSettings(const FreeDbSettings& settings, Registry& registry) {
+    const bool saved = saveFreeDbSettings(registry, settings);
+    loadFreeDbSettings(registry);
     return saved;
 }
 

@@ -38,9 +38,11 @@ bool saveFreeDbSettings(Registry& registry, const FreeDbSettings& settings);
 
 // The process-wide record. Thread: any; reads return a copy.
 FreeDbSettings freeDbSettings();
-// Loads the process-wide record from the program's registry.
-bool loadFreeDbSettings();
-// Saves settings as the settings page does and reloads the process-wide record from the registry.
-bool saveAndReloadFreeDbSettings(const FreeDbSettings& settings);
+// Loads the process-wide record from the registry (normally the program's).
+bool loadFreeDbSettings(Registry& registry = Registry::instance());
+// Saves settings as the settings page does and reloads the process-wide record from the same
+// registry.
+bool saveAndReloadFreeDbSettings(const FreeDbSettings& settings,
+                                 Registry& registry = Registry::instance());
 
 }  // namespace tonalda

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cdinfo/disc_info.h"
+#include "codecs/genres.h"
 #include "platform/profile.h"
-#include "rip/genres.h"
 
 namespace tonalda {
 namespace {
@@ -113,7 +113,7 @@ bool saveLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
     if (!existsForWriting(file))
         return false;
     const TrackRange tracks = trackRange(view);
-    const DiscInfo info = discInfo().snapshot();
+    const DiscInfo info = view.discInfo().snapshot();
     std::vector<profile::ProfileEntry> entries = {
         {std::string(kDiscSection), "num", std::to_string(tracks.last)},
         {std::string(kDiscSection), "artist", info.artist},
@@ -137,12 +137,12 @@ bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
         return false;
     }
     const int count = profile::readInt(file, kDiscSection, "num", 0);
-    discInfo().update([&](DiscInfo& info) {
+    view.discInfo().update([&](DiscInfo& info) {
         info.artist = profile::readString(file, kDiscSection, "artist", " ");
         info.album = profile::readString(file, kDiscSection, "album", " ");
         info.genreIndex = profile::readInt(file, kDiscSection, "genre", -1);
     });
-    view.messages().send(UM_SHOW_DISC_INFO);
+    view.showDiscInfo();
     const int rows = std::min(count, view.rowCount());
     for (int row = 0; row < rows; ++row) {
         TagInfo tag;
@@ -150,7 +150,7 @@ bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
         for (const TagField& field : kTagFields)
             readField(file, key, field, tag);
         view.updateRowTag(row, [&](TagInfo& rowTag) { rowTag = tag; });
-        sendTrackTitle(view.messages(), row, tag.Title1);
+        view.setTrackTitle(row, tag.Title1);
     }
     return true;
 }
@@ -158,7 +158,7 @@ bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
 bool writeCdPlayerIni(DiscView& view, const std::filesystem::path& iniFile) {
     const std::string section = playerKeyText(view.readPlayerKey());
     const TrackRange tracks = trackRange(view);
-    const DiscInfo info = discInfo().snapshot();
+    const DiscInfo info = view.discInfo().snapshot();
     std::vector<profile::ProfileEntry> entries = {
         {section, "EntryType", "1"},
         {section, "artist", info.artist},
@@ -178,7 +178,7 @@ void readCdPlayerIni(DiscView& view, const std::filesystem::path& iniFile) {
     const std::string album = profile::readString(iniFile, section, "title", " ");
     const int genre =
         genreIndexOfCdPlayerGenre(profile::readString(iniFile, section, "genre", " "));
-    discInfo().update([&](DiscInfo& info) {
+    view.discInfo().update([&](DiscInfo& info) {
         info.artist = artist;
         info.album = album;
         info.genreIndex = genre;
@@ -195,8 +195,8 @@ void readCdPlayerIni(DiscView& view, const std::filesystem::path& iniFile) {
             tag.Genre1 = genre;
             tag.Title1 = title;
         });
-        view.messages().send(UM_SHOW_DISC_INFO);
-        sendTrackTitle(view.messages(), row, title);
+        view.showDiscInfo();
+        view.setTrackTitle(row, title);
     }
 }
 

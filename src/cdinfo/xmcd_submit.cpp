@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cdinfo/debug_trace.h"
-#include "rip/genres.h"
+#include "codecs/genres.h"
 
 namespace tonalda::cddb {
 namespace {
@@ -111,7 +111,7 @@ int formatSubmitEntry(DiscView& view, const DiscInfo& info, int protocolLevel, S
 
     bool untitled = false;
     for (int track = 0; track < identity.trackCount; ++track) {
-        const std::string title = askTrackTitle(view.messages(), track);
+        const std::string title = view.trackTitle(track);
         untitled = untitled || title == format("Track %02d", track + 1);
         text += keyLines(format("TTITLE%d", track), title);
     }

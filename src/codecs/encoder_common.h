@@ -1,10 +1,8 @@
 #pragma once
 // What the three encoders share: the audio they are given, the canonical WAV header they skip,
-// and their progress message.
+// and the message of a failed write.
 
 #include <string>
-
-#include "platform/messages.h"
 
 namespace tonalda {
 
@@ -16,13 +14,6 @@ inline constexpr long kCanonicalWavHeaderBytes = 44;
 inline constexpr int kCdSampleRate = 44100;
 inline constexpr int kCdChannels = 2;
 inline constexpr int kCdFrameBytes = 4;
-
-// Sends the encode progress in thousandths of `total`, truncated; nothing without a receiver.
-inline void sendEncodeProgress(MessageSink* notify, long long done, long long total) {
-    if (notify && total > 0)
-        notify->send(UM_ENCODE_PROGRESS, static_cast<WParam>(static_cast<double>(done) * 1000.0 /
-                                                             static_cast<double>(total)));
-}
 
 // The message of an output file that could not be written (a full disk, a file size limit): the
 // encoder's words, then which file and why. The encoders stop at the first failed write and

@@ -12,9 +12,8 @@
 #include "cdaccess/cdrom_settings.h"
 #include "cdaccess/jitter.h"
 #include "codecs/wav_writer.h"
-#include "platform/cancel_flag.h"
 #include "platform/file.h"
-#include "platform/messages.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 
 namespace tonalda {
@@ -191,24 +190,26 @@ std::filesystem::path withExtension(const std::filesystem::path& basePath, const
     return file;
 }
 
-Extractor::Extractor(CdEngine& engine, const CdRomSettings& settings, MessageSink& view,
-                     Prompter& prompter)
-    : engine_(engine), settings_(settings), view_(view), prompter_(prompter) {}
+Extractor::Extractor(CdEngine& engine, const CdRomSettings& settings, Prompter& prompter,
+                     const CancelToken& cancel)
+    : engine_(engine), settings_(settings), prompter_(prompter), cancel_(cancel) {}
 
 ExtractionResult Extractor::extractToWav(int handle, std::uint32_t firstFrame,
                                          std::uint32_t frameCount,
-                                         const std::filesystem::path& basePath) {
-    return extract(handle, firstFrame, frameCount, withExtension(basePath, ".wav"));
+                                         const std::filesystem::path& basePath,
+                                         ProgressSink* progress) {
+    return extract(handle, firstFrame, frameCount, withExtension(basePath, ".wav"), progress);
 }
 
 ExtractionResult Extractor::extractToTemp(int handle, std::uint32_t firstFrame,
                                           std::uint32_t frameCount,
-                                          const std::filesystem::path& basePath) {
-    return extract(handle, firstFrame, frameCount, withExtension(basePath, ".tmp"));
+                                          const std::filesystem::path& basePath,
+                                          ProgressSink* progress) {
+    return extract(handle, firstFrame, frameCount, withExtension(basePath, ".tmp"), progress);
 }
 
 ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::uint32_t frameCount,
-                                    const std::filesystem::path& path) {
+                                    const std::filesystem::path& path, ProgressSink* progress) {
     std::string note;
     const ExtractionParameters params = fitExtractionParameters(settings_, note);
     if (!note.empty() && !noteShown_) {
@@ -227,7 +228,6 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
     if (!file) {
         prompter_.tell("Cannot create file: " + path.string() + " (" + std::strerror(errno) + ")",
                        PromptIcon::Error);
-        view_.send(UM_EXTRACT_ERROR);
         return ExtractionResult::Failed;
     }
     writeWavHeader(file.get(), 0);
@@ -241,7 +241,7 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
     std::uint64_t delivered = 0;
     std::uint64_t bytes = 0;
 
-    while (remaining != 0 && cancelFlag().load() == 0) {
+    while (remaining != 0 && !cancel_.stopRequested()) {
         blockFrames = std::min(blockFrames, remaining);
         const int result =
             readBlock(handle, block, reference, position, blockFrames, remaining, params, discEnd);
@@ -252,7 +252,6 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
             std::snprintf(text, sizeof text, "Error at %d (%d:%d)\n", static_cast<int>(position),
                           error, status);
             prompter_.tell(text, PromptIcon::Error);
-            view_.send(UM_EXTRACT_ERROR);
             return ExtractionResult::Failed;  // the header keeps its zero sizes
         }
         if (block.length != 0 && std::fwrite(block.data.data() + block.startOffset, 1, block.length,
@@ -260,13 +259,13 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
             prompter_.tell(
                 "Cannot write file: " + path.string() + " (" + std::strerror(errno) + ")",
                 PromptIcon::Error);
-            view_.send(UM_EXTRACT_ERROR);
             return ExtractionResult::Failed;
         }
         delivered += block.frameCount;
         bytes += block.length;
-        view_.send(UM_EXTRACT_PROGRESS,
-                   static_cast<WParam>(static_cast<double>(delivered) / frameCount * 1000.0));
+        if (progress)
+            progress->progress(
+                static_cast<int>(static_cast<double>(delivered) / frameCount * 1000.0));
         position += block.frameCount;
         remaining = block.frameCount >= remaining ? 0 : remaining - block.frameCount;
     }
@@ -275,7 +274,6 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
     if (!writeWavHeader(file.get(), static_cast<std::uint32_t>(bytes)) ||
         std::fflush(file.get()) != 0) {
         prompter_.tell("Cannot write file: " + path.string(), PromptIcon::Error);
-        view_.send(UM_EXTRACT_ERROR);
         return ExtractionResult::Failed;
     }
     return cancelled ? ExtractionResult::Cancelled : ExtractionResult::Completed;

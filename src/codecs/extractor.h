@@ -1,7 +1,7 @@
 #pragma once
 // Extraction of a range of CD frames into a WAV file (".wav" output or ".tmp" input for an
 // encoder), block by block, with or without jitter correction, three attempts per block, progress
-// in thousandths, and the cancel flag checked between blocks.
+// in thousandths, and the job's cancel token checked between blocks.
 
 #include <array>
 #include <cstdint>
@@ -13,9 +13,10 @@
 
 namespace tonalda {
 
+class CancelToken;
 class CdEngine;
-class MessageSink;
 class Prompter;
+class ProgressSink;
 struct CdRomSettings;
 
 enum class ExtractionResult { Completed, Cancelled, Failed };
@@ -34,22 +35,26 @@ struct ExtractionParameters {
 // note saying what was changed, empty when nothing was.
 ExtractionParameters fitExtractionParameters(const CdRomSettings& settings, std::string& note);
 
-// One extractor serves one job: the note about settings brought into range is shown once.
+// One extractor serves one job: the note about settings brought into range is shown once. The
+// job's cancel token is checked between blocks.
 // Thread: the job's worker thread.
 class Extractor {
   public:
-    Extractor(CdEngine& engine, const CdRomSettings& settings, MessageSink& view,
-              Prompter& prompter);
+    Extractor(CdEngine& engine, const CdRomSettings& settings, Prompter& prompter,
+              const CancelToken& cancel);
 
     ExtractionResult extractToWav(int handle, std::uint32_t firstFrame, std::uint32_t frameCount,
-                                  const std::filesystem::path& basePath);
+                                  const std::filesystem::path& basePath,
+                                  ProgressSink* progress = nullptr);
     ExtractionResult extractToTemp(int handle, std::uint32_t firstFrame, std::uint32_t frameCount,
-                                   const std::filesystem::path& basePath);
+                                   const std::filesystem::path& basePath,
+                                   ProgressSink* progress = nullptr);
 
-    // Writes basePath + extension. On a block that fails three times, or a file that cannot be
-    // created, the user is told and UM_EXTRACT_ERROR is sent; the result is then Failed.
+    // Writes the file, reporting progress in thousandths after each block. On a block that fails
+    // three times, or a file that cannot be created or written, the user is told and the result
+    // is Failed; the caller stops its job for it.
     ExtractionResult extract(int handle, std::uint32_t firstFrame, std::uint32_t frameCount,
-                             const std::filesystem::path& file);
+                             const std::filesystem::path& file, ProgressSink* progress = nullptr);
 
   private:
     // Where the disc ends, read once per extraction: reads stay before the lead-out, and only a
@@ -63,8 +68,8 @@ class Extractor {
 
     CdEngine& engine_;
     const CdRomSettings& settings_;
-    MessageSink& view_;
     Prompter& prompter_;
+    const CancelToken& cancel_;
     bool noteShown_ = false;
     std::array<std::uint8_t, kFrameBytes> partialFrame_{};
 };

@@ -11,8 +11,8 @@
 #include "codecs/mp3_settings.h"
 #include "codecs/output_name.h"
 #include "codecs/stdio_file.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
+#include "platform/cancel_token.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
 
@@ -147,18 +147,19 @@ void Mp3Encoder::loadEncoder() {
     initStream_ = init;  // set last: it marks the encoder usable
 }
 
-bool Mp3Encoder::encodeFile(const fs::path& input, MessageSink* notify,
-                            const fs::path& outputFolder) {
+bool Mp3Encoder::encodeFile(const fs::path& input, ProgressSink* progress,
+                            const CancelToken& cancel, const fs::path& outputFolder) {
     const fs::path name = replaceLastFourCharacters(input.filename().string(), ".mp3");
-    return encode(input, outputFolder.empty() ? name : outputFolder / name, notify);
+    return encode(input, outputFolder.empty() ? name : outputFolder / name, progress, cancel);
 }
 
 bool Mp3Encoder::encodeFileTo(const fs::path& input, const std::string& outputBase,
-                              MessageSink* notify) {
-    return encode(input, replaceLastFourCharacters(outputBase, ".mp3"), notify);
+                              ProgressSink* progress, const CancelToken& cancel) {
+    return encode(input, replaceLastFourCharacters(outputBase, ".mp3"), progress, cancel);
 }
 
-bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, MessageSink* notify) {
+bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressSink* progress,
+                        const CancelToken& cancel) {
     if (!usable())
         return false;
     UniqueFile in = openFile(input, "rb");
@@ -224,7 +225,7 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, MessageSi
     // Whole samples only: an odd trailing byte is dropped.
     std::size_t count = std::fread(pcm.data(), sizeof(std::int16_t), samplesPerChunk, in.get());
     while (count > 0) {
-        if (cancelFlag().load()) {
+        if (cancel.stopRequested()) {
             closeStream_(stream);
             return abandon();
         }
@@ -239,7 +240,7 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, MessageSi
         if (!writeOut(produced))
             return writeFailed(errno);
         bytesDone += static_cast<long long>(count) * 2;
-        sendEncodeProgress(notify, bytesDone, totalBytes);
+        reportProgress(progress, bytesDone, totalBytes);
         count = std::fread(pcm.data(), sizeof(std::int16_t), samplesPerChunk, in.get());
     }
 

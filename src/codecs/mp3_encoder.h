@@ -12,7 +12,8 @@
 
 namespace tonalda {
 
-class MessageSink;
+class CancelToken;
+class ProgressSink;
 class Prompter;
 class Registry;
 
@@ -37,20 +38,22 @@ class Mp3Encoder {
     // like the input with its last four characters replaced by ".mp3". True when the MP3 file was
     // finished; false after a cancel or a failure (reported, a write error with the file and its
     // reason), which leave no output file behind.
-    // Thread: a job's worker thread; progress goes synchronously to `notify` (may be null).
-    bool encodeFile(const std::filesystem::path& input, MessageSink* notify,
-                    const std::filesystem::path& outputFolder = {});
+    // The cancel token is checked before each chunk.
+    // Thread: a job's worker thread; progress goes to `progress` (may be null) once per chunk.
+    bool encodeFile(const std::filesystem::path& input, ProgressSink* progress,
+                    const CancelToken& cancel, const std::filesystem::path& outputFolder = {});
     // The same, into `outputBase` with its last four characters replaced by ".mp3".
     bool encodeFileTo(const std::filesystem::path& input, const std::string& outputBase,
-                      MessageSink* notify);
+                      ProgressSink* progress, const CancelToken& cancel);
+    // The same, into `output` as it is named.
+    bool encode(const std::filesystem::path& input, const std::filesystem::path& output,
+                ProgressSink* progress, const CancelToken& cancel);
 
     const BE_CONFIG& configuration() const { return config_; }
     const BE_VERSION& version() const { return version_; }
     std::uint32_t lastError() const { return lastError_; }
 
   private:
-    bool encode(const std::filesystem::path& input, const std::filesystem::path& output,
-                MessageSink* notify);
     void forgetEntryPoints();
 
     Registry& registry_;

@@ -11,9 +11,9 @@
 #include "codecs/encoder_common.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/stdio_file.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
+#include "platform/cancel_token.h"
+#include "platform/progress.h"
 
 namespace tonalda {
 
@@ -113,7 +113,8 @@ bool OggEncoder::beginStream(std::FILE* output, const TagInfo* tags) {
     return true;
 }
 
-bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, MessageSink* notify) {
+bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, ProgressSink* progress,
+                              const CancelToken& cancel) {
     if (!begun_)
         return false;
     const long long totalBytes = openFileSize(input);
@@ -122,11 +123,11 @@ bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, MessageSink* 
     const bool stereo = info_.channels == 2;
 
     while (!endOfStream_) {
-        if (cancelFlag().load() || writeError_ != 0)
+        if (cancel.stopRequested() || writeError_ != 0)
             return false;
         const std::size_t count = std::fread(block, 1, sizeof block, input);
         bytesDone += static_cast<long long>(count);
-        sendEncodeProgress(notify, bytesDone, totalBytes);
+        reportProgress(progress, bytesDone, totalBytes);
         if (count == 0) {
             drainResampler();
             vorbis_analysis_wrote(&dsp_, 0);

@@ -12,7 +12,8 @@
 
 namespace tonalda {
 
-class MessageSink;
+class CancelToken;
+class ProgressSink;
 struct OggSettings;
 struct TagInfo;
 
@@ -21,7 +22,7 @@ inline constexpr std::size_t kOggBlockBytes = 4096;
 
 // One object serves every job, one file at a time. Per file: beginStream, then (only when it
 // succeeded) encodeStream, then endStream. The caller owns both files; it deletes the output
-// when cancelFlag is set afterwards.
+// when its job was cancelled.
 // Thread: a job's worker thread.
 class OggEncoder {
   public:
@@ -37,9 +38,11 @@ class OggEncoder {
     bool beginStream(std::FILE* output, const TagInfo* tags);
     // Encodes the input from its current position to its end (CD audio: interleaved 16-bit
     // little-endian stereo at 44100 Hz), resampled on the way when the stream has another rate.
-    // True when the stream was finished, false when cancelFlag or a failed write stopped it.
-    // Progress goes synchronously to `notify` (may be null) once per block.
-    bool encodeStream(std::FILE* input, std::FILE* output, MessageSink* notify);
+    // True when the stream was finished, false when the cancel token (checked before each
+    // block) or a failed write stopped it. Progress goes to `progress` (may be null) once per
+    // block.
+    bool encodeStream(std::FILE* input, std::FILE* output, ProgressSink* progress,
+                      const CancelToken& cancel);
     // Releases the libraries' state; safe to call at any time.
     void endStream();
 

@@ -9,13 +9,13 @@
 
 #include "codecs/encoder_common.h"
 #include "codecs/stdio_file.h"
+#include "codecs/tag_info.h"
 #include "codecs/wma_settings.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
+#include "platform/cancel_token.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
 #include "platform/text_codec.h"
-#include "rip/tag_info.h"
 
 namespace tonalda {
 
@@ -249,16 +249,16 @@ void WmaEncoder::setAttributes(const WmaSettings& settings, const TagInfo& tags)
         enableDrm();
 }
 
-bool WmaEncoder::writeWavData(std::FILE* input, MessageSink* notify) {
+bool WmaEncoder::writeWavData(std::FILE* input, ProgressSink* progress, const CancelToken& cancel) {
     const long long totalBytes = openFileSize(input);
     if (totalBytes <= kCanonicalWavHeaderBytes)
-        return !cancelFlag().load();
+        return !cancel.stopRequested();
     // The header is skipped, not encoded as audio; it counts as done for the progress.
     std::fseek(input, kCanonicalWavHeaderBytes, SEEK_SET);
     long long bytesDone = kCanonicalWavHeaderBytes;
     std::vector<std::uint8_t> block(kWmaChunkBytes);
     while (bytesDone < totalBytes) {
-        if (cancelFlag().load() || writeFailure_ != 0)
+        if (cancel.stopRequested() || writeFailure_ != 0)
             return false;
         const std::size_t count = std::fread(block.data(), 1, block.size(), input);
         if (count == 0)
@@ -270,7 +270,7 @@ bool WmaEncoder::writeWavData(std::FILE* input, MessageSink* notify) {
                          static_cast<std::uint32_t>(
                              writerChannels_ == 1 ? mixToMono(block.data(), count) : count));
         bytesDone += static_cast<long long>(count);
-        sendEncodeProgress(notify, bytesDone, totalBytes);
+        reportProgress(progress, bytesDone, totalBytes);
     }
     if (resampler_)
         writeResampled(nullptr, 0);  // the end of the audio, still in the resampler's filter

@@ -17,7 +17,8 @@
 
 namespace tonalda {
 
-class MessageSink;
+class CancelToken;
+class ProgressSink;
 class Prompter;
 class Registry;
 struct TagInfo;
@@ -79,9 +80,9 @@ class WmaEncoder {
     // The file is CD audio, two channels at 44100 Hz: for a one-channel writer each frame is
     // mixed to the mean of left and right, and for another rate the audio is resampled, so the
     // file keeps its length and pitch instead of playing at the wrong speed.
-    // True when the whole file went in; false when cancelFlag stopped it (checked before each
-    // block), or a block the writer failed to write (writeFailure).
-    bool writeWavData(std::FILE* input, MessageSink* notify);
+    // True when the whole file went in; false when the cancel token stopped it (checked before
+    // each block), or a block the writer failed to write (writeFailure).
+    bool writeWavData(std::FILE* input, ProgressSink* progress, const CancelToken& cancel);
 
   private:
     void releaseWriter();

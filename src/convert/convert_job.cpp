@@ -1,20 +1,16 @@
 #include "convert/convert_job.h"
 
+#include <optional>
 #include <system_error>
 
 #include "cdinfo/misc_settings.h"
-#include "codecs/mp3_encoder.h"
-#include "codecs/ogg_encoder.h"
+#include "codecs/file_encoding.h"
 #include "codecs/output_name.h"
+#include "codecs/output_settings.h"
 #include "codecs/wav_layout.h"
-#include "codecs/wma_encoder.h"
 #include "convert/convert_list.h"
-#include "platform/cancel_flag.h"
 #include "platform/prompter.h"
-#include "rip/file_encoding.h"
-#include "rip/id3_writer.h"
-#include "rip/output_settings.h"
-#include "rip/rip_job.h"
+#include "platform/temp_file.h"
 
 namespace fs = std::filesystem;
 
@@ -36,8 +32,8 @@ fs::path convertOutputPath(const fs::path& encodeFolder, const std::string& sour
                                      outputFormatExtension(static_cast<std::int32_t>(format)));
 }
 
-ConvertJob::ConvertJob(Registry& registry, MessageSink& view, Prompter& prompter)
-    : registry_(registry), view_(view), prompter_(prompter) {}
+ConvertJob::ConvertJob(Registry& registry, Prompter& prompter, JobEventQueue& events)
+    : registry_(registry), prompter_(prompter), runner_(events) {}
 
 bool ConvertJob::start(ConvertList& list, OutputFormat format, const ConvertOptions& options) {
     if (running() || list.rowCount() == 0 || format == OutputFormat::Wav)
@@ -45,8 +41,8 @@ bool ConvertJob::start(ConvertList& list, OutputFormat format, const ConvertOpti
     std::vector<ConvertEntry> queue;
     for (int index = 0; index < list.rowCount(); ++index) {
         ConvertItem& row = list.row(index);
-        queue.push_back({row.path, *row.tag, {}, {}});
-        row.status = kConvertWaiting;
+        queue.push_back({row.path, *row.tag, RowStatus::Waiting, {}});
+        row.status = statusText(RowStatus::Waiting);
     }
     return startQueue(std::move(queue), format, options);
 }
@@ -55,7 +51,7 @@ bool ConvertJob::start(const std::vector<std::string>& sources, OutputFormat for
                        const ConvertOptions& options) {
     std::vector<ConvertEntry> queue;
     for (const std::string& source : sources)
-        queue.push_back({source, TagInfo{}, {}, {}});
+        queue.push_back({source, TagInfo{}, RowStatus::Waiting, {}});
     return startQueue(std::move(queue), format, options);
 }
 
@@ -64,137 +60,90 @@ bool ConvertJob::startQueue(std::vector<ConvertEntry> queue, OutputFormat format
     if (running() || queue.empty() || !isOutputFormat(static_cast<std::int32_t>(format)) ||
         format == OutputFormat::Wav)
         return false;
+    std::vector<int> rows;
     for (ConvertEntry& entry : queue) {
-        entry.status = kConvertWaiting;
+        entry.status = RowStatus::Waiting;
         entry.output = convertOutputPath(options.encodeFolder, entry.source, format);
+        rows.push_back(static_cast<int>(rows.size()));
     }
-    {
-        std::lock_guard lock(mutex_);
-        entries_ = std::move(queue);
-    }
+    queue_ = std::move(queue);
     format_ = format;
     options_ = options;
-    cancelFlag() = 0;
-    currentRow_ = -1;
     std::error_code ignored;
     if (!options_.encodeFolder.empty())
         fs::create_directory(options_.encodeFolder, ignored);  // one level; failures show later
-    return thread_.start([this] { run(); });
-}
-
-void ConvertJob::cancel() {
-    cancelFlag() = 1;
+    return runner_.start(std::move(rows), [this] {
+        JobPrompter prompter(prompter_, runner_.cancel());
+        FileEncoders encoders(registry_, prompter, options_.ogg, options_.wma);
+        return runner_.runEntries([&](EntryWork& work, std::size_t index) {
+            return convertEntry(work, queue_[index], encoders, prompter);
+        });
+    });
 }
 
 std::vector<ConvertEntry> ConvertJob::entries() const {
-    std::lock_guard lock(mutex_);
-    return entries_;
+    const std::vector<RunnerEntry> states = runner_.entries();
+    std::vector<ConvertEntry> result = queue_;
+    for (std::size_t index = 0; index < result.size() && index < states.size(); ++index)
+        result[index].status = states[index].status;
+    return result;
 }
 
-bool ConvertJob::succeeded() const {
-    if (running())
-        return false;
-    std::lock_guard lock(mutex_);
-    for (const ConvertEntry& entry : entries_)
-        if (entry.status != kConvertEncoded)
-            return false;
-    return !entries_.empty();
-}
+namespace {
 
-// What the convert view does with each message, kept here so that every view shows the same.
-void ConvertJob::observe(UserMessage message) {
-    const auto row = static_cast<std::size_t>(currentRow_.load());
-    std::lock_guard lock(mutex_);
-    if (row >= entries_.size())
-        return;
-    if (message == UM_ENCODE_BEGIN) {
-        entries_[row].status = kConvertEncoding;
-    } else if (message == UM_ENCODE_DONE) {
-        if (cancelFlag().load()) {
-            for (std::size_t later = row; later < entries_.size(); ++later)
-                entries_[later].status = kConvertCanceled;
-        } else {
-            entries_[row].status = entryFailed_ ? kConvertError : kConvertEncoded;
-        }
-    }
-}
-
-LParam ConvertJob::Relay::send(UserMessage message, WParam wParam, LParam lParam) {
-    job_.observe(message);
-    return job_.view_.send(message, wParam, lParam);
-}
-
-fs::path ConvertJob::encoderInput(const std::string& source, fs::path& copy) {
+// The file the encoders read for a source: the source itself, or a canonical copy of its audio
+// in the temporary folder, private to the job and removed with `copy`. Empty, the user told why,
+// when the source is not CD audio.
+fs::path encoderInput(const std::string& source, const fs::path& tempFolder,
+                      std::optional<TempFile>& copy, Prompter& prompter) {
     std::string error;
     const auto layout = readWavLayout(source, error);
     if (layout && layout->isCanonical())
         return source;
     if (!layout || !layout->isCdAudio()) {
-        prompter_.tell(source + "\nis not a 44.1 kHz 16-bit stereo WAV file" +
-                           (error.empty() ? "." : " (" + error + ")."),
-                       PromptIcon::Error);
+        prompter.tell(source + "\nis not a 44.1 kHz 16-bit stereo WAV file" +
+                          (error.empty() ? "." : " (" + error + ")."),
+                      PromptIcon::Error);
         return {};
     }
-    const fs::path folder = ripTempFolder(options_.tempFolder);
+    const fs::path folder = jobTempFolder(tempFolder);
     std::error_code ignored;
     fs::create_directory(folder, ignored);
-    copy = folder / (fs::path(source).filename().string() + ".tmp");
-    if (!writeCanonicalCopy(source, *layout, copy, error)) {
-        prompter_.tell("Cannot create file: " + copy.string() + " (" + error + ")",
-                       PromptIcon::Error);
-        removeQuietly(copy);
-        copy.clear();
+    copy = TempFile::create(folder, fs::path(source).filename().string(), ".tmp", error);
+    if (!copy) {
+        prompter.tell(error, PromptIcon::Error);
         return {};
     }
-    return copy;
+    if (!writeCanonicalCopy(source, *layout, copy->path(), error)) {
+        prompter.tell("Cannot create file: " + copy->path().string() + " (" + error + ")",
+                      PromptIcon::Error);
+        copy.reset();
+        return {};
+    }
+    return copy->path();
 }
 
-void ConvertJob::run() {
-    {
-        Mp3Encoder mp3(registry_, prompter_);
-        OggEncoder ogg(options_.ogg);
-        WmaEncoder wma(registry_, prompter_);
-        if (format_ == OutputFormat::Mp3)
-            mp3.loadEncoder();  // once per job: it reads the MP3 settings afresh
+}  // namespace
 
-        const std::vector<ConvertEntry> queue = entries();
-        for (std::size_t index = 0; index < queue.size(); ++index) {
-            const ConvertEntry& entry = queue[index];
-            currentRow_ = static_cast<std::int32_t>(index);
-            relay_.send(UM_ENCODE_BEGIN, 0, 0);
-
-            EncodeOutcome outcome = EncodeOutcome::Failed;
-            fs::path copy;
-            const fs::path input = encoderInput(entry.source, copy);
-            if (input.empty()) {
-                // Not CD audio: reported, nothing encoded.
-            } else if (format_ == OutputFormat::Mp3) {
-                const fs::path base = options_.encodeFolder / fs::path(entry.source).filename();
-                if (mp3.encodeFileTo(input.string(), base.string(), &relay_)) {
-                    outcome = EncodeOutcome::Done;
-                    writeId3Tag(entry.tag, entry.output);
-                } else if (cancelFlag().load()) {
-                    outcome = EncodeOutcome::Cancelled;
-                }
-            } else if (format_ == OutputFormat::Wma) {
-                outcome = encodeWmaFile(wma, options_.wma, input.string(), entry.output, &entry.tag,
-                                        &relay_, prompter_);
-            } else {
-                outcome = encodeOggFile(ogg, input.string(), entry.output, &entry.tag, &relay_,
-                                        prompter_);
-            }
-            if (!copy.empty())
-                removeQuietly(copy);
-            if (cancelFlag().load())
-                removeQuietly(entry.output);
-            // An encoder failure has been reported; the job goes on with the next file.
-            entryFailed_ = outcome != EncodeOutcome::Done;
-            relay_.send(UM_ENCODE_DONE, 0, 0);
-            if (cancelFlag().load())
-                break;
-        }
+EntryResult ConvertJob::convertEntry(EntryWork& work, const ConvertEntry& entry,
+                                     FileEncoders& encoders, Prompter& prompter) {
+    work.setStatus(RowStatus::Encoding);
+    std::optional<TempFile> copy;
+    const fs::path input = encoderInput(entry.source, options_.tempFolder, copy, prompter);
+    if (input.empty())
+        return EntryResult::Incomplete;  // not CD audio: reported, nothing encoded
+    const EncodeOutcome outcome =
+        encoders.encodeToFile(format_, input, entry.output, &entry.tag,
+                              &work.progress(RowActivity::Encoding), work.cancel());
+    if (outcome == EncodeOutcome::Cancelled || work.stopRequested()) {
+        removeQuietly(entry.output);
+        return EntryResult::Stopped;
     }
-    relay_.send(UM_CONVERT_END, 0, 0);
+    // An encoder failure has been reported; the job goes on with the next file.
+    if (outcome != EncodeOutcome::Done)
+        return EntryResult::Incomplete;
+    work.setStatus(RowStatus::Encoded);
+    return EntryResult::Complete;
 }
 
 }  // namespace tonalda

@@ -3,31 +3,23 @@
 // Ogg Vorbis in the encode folder. The job keeps what the view shows of it (each row's status
 // and the current row), updated from the same messages the view receives.
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "codecs/ogg_settings.h"
+#include "codecs/output_format.h"
+#include "codecs/tag_info.h"
 #include "codecs/wma_settings.h"
-#include "platform/messages.h"
-#include "rip/job_thread.h"
-#include "rip/output_format.h"
-#include "rip/tag_info.h"
+#include "platform/job_runner.h"
 
 namespace tonalda {
 
 class ConvertList;
+class FileEncoders;
 class Prompter;
 class Registry;
-
-inline constexpr std::string_view kConvertWaiting = "Waiting";
-inline constexpr std::string_view kConvertEncoding = "Encoding";
-inline constexpr std::string_view kConvertEncoded = "Encoded";
-inline constexpr std::string_view kConvertCanceled = "Canceled";
-inline constexpr std::string_view kConvertError = "Error";
 
 // What a conversion reads from the settings, taken when it starts.
 struct ConvertOptions {
@@ -47,7 +39,7 @@ ConvertOptions currentConvertOptions();
 struct ConvertEntry {
     std::string source;
     TagInfo tag;
-    std::string status;
+    RowStatus status = RowStatus::Waiting;
     std::filesystem::path output;  // the file it is written to
 };
 
@@ -56,67 +48,48 @@ struct ConvertEntry {
 std::filesystem::path convertOutputPath(const std::filesystem::path& encodeFolder,
                                         const std::string& source, OutputFormat format);
 
-// One job object per view, reused for each conversion. Start, cancel and the accessors may be
-// called from any thread; the worker reports to `view` synchronously.
+// One job object per view, reused for each conversion; each run has its own JobId. It reports to
+// its receiver's JobEventQueue with the list's rows: Encoding, Encoded and the encoding progress;
+// a cancel makes the row being worked on and all later ones Canceled. The owner starts, stops and
+// destroys it (see platform/job_thread.h); the accessors may be called from any thread.
 class ConvertJob {
   public:
-    ConvertJob(Registry& registry, MessageSink& view, Prompter& prompter);
-    // Cancels a running worker and waits for it.
-    ~ConvertJob() = default;
+    ConvertJob(Registry& registry, Prompter& prompter, JobEventQueue& events);
     ConvertJob(const ConvertJob&) = delete;
     ConvertJob& operator=(const ConvertJob&) = delete;
 
     // Queues every row of the list in order, sets each row's Status to "Waiting", creates the
     // encode folder (one level) and starts the worker of the format. False, starting nothing,
     // when the list is empty, the format is not MP3, WMA or Ogg Vorbis, or a job is running.
-    // Thread: the user interface thread (it writes into the list).
+    // Thread: the thread that owns the list (the user interface thread).
     bool start(ConvertList& list, OutputFormat format, const ConvertOptions& options);
-    // The same for files not shown in a list (each with a reset tag record).
+    // The same for files not shown in a list (each with a reset tag record); rows are their
+    // positions in `sources`.
     bool start(const std::vector<std::string>& sources, OutputFormat format,
                const ConvertOptions& options);
 
-    void cancel();
-    // Waits until the worker has ended. Not on a thread that receives the worker's messages.
-    void wait() { thread_.wait(); }
-    bool running() const { return thread_.running(); }
+    void requestStop() { runner_.requestStop(); }
+    bool running() const { return runner_.running(); }
+    JobId id() const { return runner_.id(); }
 
     std::vector<ConvertEntry> entries() const;
-    // The entry being worked on; -1 before the first.
-    std::int32_t currentRow() const { return currentRow_.load(); }
+    // The entry being worked on.
+    std::int32_t currentRow() const { return runner_.currentRow(); }
     // True when the last job ended with every file encoded.
-    bool succeeded() const;
+    bool succeeded() const { return runner_.succeeded(); }
 
   private:
-    class Relay final : public MessageSink {
-      public:
-        explicit Relay(ConvertJob& job) : job_(job) {}
-        LParam send(UserMessage message, WParam wParam, LParam lParam) override;
-
-      private:
-        ConvertJob& job_;
-    };
-
     bool startQueue(std::vector<ConvertEntry> queue, OutputFormat format,
                     const ConvertOptions& options);
-    void run();
-    void observe(UserMessage message);
-    // The file the encoders read for a source: the source itself, or a canonical copy of its
-    // audio in the temporary folder (kept in `copy`, removed by the caller). Empty, the user
-    // told why, when the source is not CD audio.
-    std::filesystem::path encoderInput(const std::string& source, std::filesystem::path& copy);
+    EntryResult convertEntry(EntryWork& work, const ConvertEntry& entry, FileEncoders& encoders,
+                             Prompter& prompter);
 
     Registry& registry_;
-    MessageSink& view_;
     Prompter& prompter_;
-    Relay relay_{*this};
     OutputFormat format_ = OutputFormat::Mp3;
     ConvertOptions options_;
-
-    mutable std::mutex mutex_;
-    std::vector<ConvertEntry> entries_;
-    std::atomic<std::int32_t> currentRow_{-1};
-    bool entryFailed_ = false;  // worker thread only
-    JobThread thread_;          // last: it goes first
+    std::vector<ConvertEntry> queue_;  // written only while no worker runs
+    JobRunner runner_;                 // last: it goes first
 };
 
 }  // namespace tonalda

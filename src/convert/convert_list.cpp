@@ -6,7 +6,7 @@
 
 #include "codecs/output_name.h"
 #include "platform/prompter.h"
-#include "rip/track_list.h"
+#include "platform/size_text.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 
@@ -24,13 +24,9 @@ enum ConvertColumn : int {
     kConvertColumnCount
 };
 
-struct ConvertColumnHeading {
-    std::string_view text;
-    int width;
-};
-inline constexpr ConvertColumnHeading kConvertColumnHeadings[kConvertColumnCount] = {
-    {"Filename", 124}, {"Path", 70}, {"Size", 70}, {"Type", 70}, {"Status", 70}, {"Progress", 120},
-};
+// The header texts, in display order. How wide each column is drawn belongs to the widgets.
+inline constexpr std::string_view kConvertColumnHeaders[kConvertColumnCount] = {
+    "Filename", "Path", "Size", "Type", "Status", "Progress"};
 
 // The type name the list shows for WAV files when the desktop offers none.
 inline constexpr std::string_view kWavTypeName = "WAV audio";

@@ -1,10 +1,12 @@
 #pragma once
-// The program's window messages and the synchronous channel that carries them from jobs to views.
+// The program's window message numbers. Jobs report with typed events (platform/job_events.h);
+// the numbers remain where a view's behaviour is described by them, through the adapter below.
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <vector>
+
+#include "platform/job_events.h"
 
 namespace tonalda {
 
@@ -40,15 +42,6 @@ enum UserMessage : std::uint32_t {
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
 
-// A receiver of window messages. send() returns only after the receiver has handled the message,
-// like a synchronous window message; the result is the receiver's answer.
-// Thread: any; implementations marshal to their own thread when they need to.
-class MessageSink {
-public:
-    virtual ~MessageSink() = default;
-    virtual LParam send(UserMessage message, WParam wParam = 0, LParam lParam = 0) = 0;
-};
-
 struct SentMessage {
     UserMessage message;
     WParam wParam;
@@ -56,20 +49,19 @@ struct SentMessage {
     bool operator==(const SentMessage&) const = default;
 };
 
-// Records every message; an optional handler answers them (on the sending thread).
-class RecordingMessageSink final : public MessageSink {
-public:
-    using Handler = std::function<LParam(const SentMessage&)>;
+// The messages a window of the original design would have received for an event, with values
+// only (wParam a progress or 0, lParam a row or 0): a status change of a row gives its begin or
+// done message, progress its progress message, JobStarted UM_JOB_BEGIN, JobFinished UM_JOB_END,
+// a disc change UM_SHOW_DISC_INFO or UM_SET_TRACK_TITLE. Statuses without a message (Waiting,
+// Canceled, Error) and EntryStarted / EntryFinished give none.
+std::vector<SentMessage> userMessagesOf(const JobEvent& event);
 
-    explicit RecordingMessageSink(Handler handler = {}) : handler_(std::move(handler)) {}
-
-    LParam send(UserMessage message, WParam wParam = 0, LParam lParam = 0) override {
-        const SentMessage sent{message, wParam, lParam};
-        {
-            std::lock_guard lock(mutex_);
-            messages_.push_back(sent);
-        }
-        return handler_ ? handler_(sent) : 0;
+// Records messages, in order. Thread: any.
+class RecordingMessageSink {
+  public:
+    void send(UserMessage message, WParam wParam = 0, LParam lParam = 0) {
+        std::lock_guard lock(mutex_);
+        messages_.push_back({message, wParam, lParam});
     }
 
     std::vector<SentMessage> messages() const {
@@ -91,10 +83,9 @@ public:
         messages_.clear();
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<SentMessage> messages_;
-    Handler handler_;
 };
 
 }  // namespace tonalda

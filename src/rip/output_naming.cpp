@@ -6,24 +6,15 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace tonalda {
 namespace {
 
 // The longest name (in bytes) Linux file systems take.
 constexpr std::size_t kMaxNameBytes = 255;
 
-// Cuts UTF-8 text to at most maxBytes without splitting a character. A character is at most four
-// bytes, so at most three are given back; text that is not UTF-8 is cut at maxBytes.
-std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text;
-    std::size_t end = maxBytes;
-    while (end > 0 && maxBytes - end < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    if ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        end = maxBytes;
-    return text.substr(0, end);
-}
+using text::utf8Prefix;
 
 // Control characters (tab, newline, escape, DEL) and "/" and NUL become "_"; a name made only
 // of dots has its dots replaced; a leading "-" becomes "_", so that no command-line tool takes

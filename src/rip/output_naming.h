@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
 
 namespace tonalda {
 

@@ -6,44 +6,24 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/misc_settings.h"
 #include "codecs/extractor.h"
-#include "codecs/mp3_encoder.h"
-#include "codecs/ogg_encoder.h"
-#include "codecs/wma_encoder.h"
-#include "platform/cancel_flag.h"
+#include "codecs/file_encoding.h"
+#include "codecs/output_format.h"
+#include "codecs/output_settings.h"
 #include "platform/prompter.h"
-#include "rip/file_encoding.h"
-#include "rip/id3_writer.h"
-#include "rip/output_format.h"
+#include "platform/temp_file.h"
 #include "rip/output_naming.h"
-#include "rip/output_settings.h"
 
 namespace fs = std::filesystem;
 
 namespace tonalda {
 
-// The extractor and encoders of one job, made on its worker thread.
-struct RipWorkers {
-    RipWorkers(CdEngine& engine, Registry& registry, const RipOptions& options, MessageSink& view,
-               Prompter& prompter)
-        : extractor(engine, options.cdrom, view, prompter),
-          mp3(registry, prompter),
-          ogg(options.ogg),
-          wma(registry, prompter) {}
-
-    Extractor extractor;
-    Mp3Encoder mp3;
-    OggEncoder ogg;
-    WmaEncoder wma;
-};
-
-RipOptions currentRipOptions() {
+RipOptions currentRipOptions(const DiscInfo& disc) {
     RipOptions options;
     const OutputSettings& output = outputSettings();
     options.format = output.format;
     options.ripFolder = output.ripFolder;
     options.fileNameRule = output.fileNameRule;
     options.subFolderRule = output.subFolderRule;
-    const DiscInfo disc = discInfo().snapshot();
     options.discArtist = disc.artist;
     options.discAlbum = disc.album;
     options.tempFolder = miscSettings().tempPath;
@@ -53,160 +33,75 @@ RipOptions currentRipOptions() {
     return options;
 }
 
-fs::path ripTempFolder(const fs::path& configured) {
-    if (!configured.empty())
-        return configured;
-    std::error_code error;
-    const fs::path system = fs::temp_directory_path(error);
-    return error ? fs::path("/tmp") : system;
-}
+RipJob::RipJob(CdEngine& engine, Registry& registry, Prompter& prompter, JobEventQueue& events)
+    : engine_(engine), registry_(registry), prompter_(prompter), runner_(events) {}
 
-RipJob::RipJob(CdEngine& engine, Registry& registry, MessageSink& view, Prompter& prompter)
-    : engine_(engine), registry_(registry), view_(view), prompter_(prompter) {}
-
-bool RipJob::start(TrackList& list, const RipOptions& options) {
-    if (running())
-        return false;
+std::vector<TrackItem> takeRipQueue(TrackList& list, std::int32_t fileNameRule) {
     std::vector<TrackItem> queue;
     for (int row = 0; row < list.rowCount(); ++row) {
         if (!list.isChecked(row))
             continue;
         TrackItem& item = list.item(row);
         item.row = row;
-        item.baseName = composeBaseName(item.baseName, item.tag, options.fileNameRule);
+        item.baseName = composeBaseName(item.baseName, item.tag, fileNameRule);
         queue.push_back(item);
-        list.setColumnText(row, kColumnStatus, std::string(kStatusWaiting));
+        list.setColumnText(row, kColumnStatus, std::string(statusText(RowStatus::Waiting)));
     }
-    return start(list.sessionHandle(), std::move(queue), options);
+    return queue;
+}
+
+bool RipJob::start(TrackList& list, const RipOptions& options) {
+    if (running())
+        return false;
+    return start(list.sessionHandle(), takeRipQueue(list, options.fileNameRule), options);
 }
 
 bool RipJob::start(int sessionHandle, std::vector<TrackItem> queue, const RipOptions& options) {
     if (running() || queue.empty())
         return false;
-    {
-        std::lock_guard lock(mutex_);
-        entries_.clear();
-        for (TrackItem& item : queue) {
-            item.done = false;
-            entries_.push_back({std::move(item), std::string(kStatusWaiting)});
-        }
+    std::vector<int> rows;
+    for (TrackItem& item : queue) {
+        item.done = false;
+        rows.push_back(item.row);
     }
-    cancelFlag() = 0;
-    errorFlag_ = false;
+    queue_ = std::move(queue);
     options_ = options;
-    current_ = 0;
-    progressHidden_ = true;
-    stoppedEarly_ = false;
-    entryFailed_ = false;
-    currentRow_ = entries_.front().item.row;
     handle_ = sessionHandle;
-    return thread_.start([this] { run(); });
-}
-
-void RipJob::cancel() {
-    cancelFlag() = 1;
+    return runner_.start(std::move(rows), [this] { return run(); });
 }
 
 std::vector<RipEntry> RipJob::entries() const {
-    std::lock_guard lock(mutex_);
-    return entries_;
-}
-
-bool RipJob::succeeded() const {
-    if (running())
-        return false;
-    std::lock_guard lock(mutex_);
-    for (const RipEntry& entry : entries_)
-        if (!entry.item.done)
-            return false;
-    return !entries_.empty();
-}
-
-void RipJob::setStatus(std::size_t index, std::string_view status) {
-    std::lock_guard lock(mutex_);
-    entries_[index].status = status;
-}
-
-void RipJob::markDone(std::size_t index) {
-    std::lock_guard lock(mutex_);
-    entries_[index].item.done = true;
-}
-
-void RipJob::failJob() {
-    errorFlag_ = true;
-    cancelFlag() = 1;
-}
-
-// What the rip view does with each message, kept here so that every view shows the same.
-void RipJob::observe(UserMessage message) {
-    switch (message) {
-        case UM_EXTRACT_BEGIN:
-            setStatus(current_, kStatusExtracting);
-            progressHidden_ = false;
-            break;
-        case UM_EXTRACT_DONE:
-            progressHidden_ = true;
-            setStatus(current_, errorFlag_ ? kStatusError : kStatusExtracted);
-            break;
-        case UM_ENCODE_BEGIN:
-            setStatus(current_, kStatusEncoding);
-            progressHidden_ = false;
-            break;
-        case UM_ENCODE_DONE:
-            progressHidden_ = true;
-            setStatus(current_, errorFlag_ || entryFailed_ ? kStatusError : kStatusEncoded);
-            break;
-        case UM_EXTRACT_ERROR:
-            failJob();
-            break;
-        case UM_JOB_END:
-            // The job stopped inside an entry, or between its extraction and its encoding: it
-            // and the entries after it did not finish.
-            if (!progressHidden_ || stoppedEarly_) {
-                progressHidden_ = true;
-                std::lock_guard lock(mutex_);
-                for (std::size_t i = current_; i < entries_.size(); ++i)
-                    if (!entries_[i].item.done)
-                        entries_[i].status = errorFlag_ ? kStatusError : kStatusCanceled;
-            }
-            break;
-        default:
-            break;
+    const std::vector<RunnerEntry> states = runner_.entries();
+    std::vector<RipEntry> result;
+    for (std::size_t index = 0; index < queue_.size() && index < states.size(); ++index) {
+        RipEntry entry{queue_[index], states[index].status};
+        entry.item.done = states[index].complete;
+        result.push_back(std::move(entry));
     }
+    return result;
 }
 
-LParam RipJob::Relay::send(UserMessage message, WParam wParam, LParam lParam) {
-    job_.observe(message);
-    return job_.view_.send(message, wParam, lParam);
+JobOutcome RipJob::run() {
+    JobPrompter prompter(prompter_, runner_.cancel());
+    Extractor extractor(engine_, options_.cdrom, prompter, runner_.cancel());
+    FileEncoders encoders(registry_, prompter, options_.ogg, options_.wma);
+    return runner_.runEntries([&](EntryWork& work, std::size_t index) {
+        return ripEntry(work, queue_[index], extractor, encoders);
+    });
 }
 
-void RipJob::run() {
-    {
-        RipWorkers work(engine_, registry_, options_, relay_, prompter_);
-        relay_.send(UM_JOB_BEGIN, 0, 0);
-        const std::size_t count = entries().size();
-        for (std::size_t index = 0; index < count; ++index) {
-            current_ = index;
-            entryFailed_ = false;
-            if (!ripEntry(work, index)) {
-                stoppedEarly_ = true;
-                break;
-            }
-        }
-    }
-    relay_.send(UM_JOB_END, 0, 0);
-}
-
-bool RipJob::ripEntry(RipWorkers& work, std::size_t index) {
-    const TrackItem item = [&] {
-        std::lock_guard lock(mutex_);
-        return entries_[index].item;
-    }();
-    currentRow_ = item.row;
+EntryResult RipJob::ripEntry(EntryWork& work, const TrackItem& item, Extractor& extractor,
+                             FileEncoders& encoders) {
     if (!isOutputFormat(options_.format))
-        return true;  // no format to make: the entry is left as it is
+        return EntryResult::Skipped;  // no format to make: the entry is left as it is
     const auto format = static_cast<OutputFormat>(options_.format);
     const std::string fileBase = safeNameComponent(item.baseName);
+    const CancelToken& cancel = work.cancel();
+    JobPrompter prompter(prompter_, cancel);
+    // An extraction that failed has told the user; one cut short by the cancel is Stopped.
+    const auto stopped = [&](ExtractionResult result) {
+        return result == ExtractionResult::Failed ? EntryResult::Failed : EntryResult::Stopped;
+    };
 
     // Folders are made before each file, as the sub-folder rule asks. One that cannot be made
     // stops the job like an extraction error: nothing may be written in its place.
@@ -215,84 +110,60 @@ bool RipJob::ripEntry(RipWorkers& work, std::size_t index) {
                                                   options_.discAlbum, options_.subFolderRule);
         if (folder.ok())
             return folder.folder;
-        prompter_.tell(folder.error, PromptIcon::Error);
-        failJob();
+        prompter.tell(folder.error, PromptIcon::Error);
         return std::nullopt;
     };
 
+    work.setStatus(RowStatus::Extracting);
     if (format == OutputFormat::Wav) {
-        relay_.send(UM_EXTRACT_BEGIN, 0, 0);
         const auto folder = outputFolder();
         if (!folder)
-            return false;
-        const fs::path base = *folder / fileBase;
-        if (work.extractor.extractToWav(handle_, item.startFrame, item.frameCount, base) ==
-            ExtractionResult::Failed)
-            failJob();
-        if (cancelFlag().load()) {
-            removeQuietly(withExtension(base, ".wav"));
-            return false;
+            return EntryResult::Failed;
+        const fs::path wav = withExtension(*folder / fileBase, ".wav");
+        const ExtractionResult extracted =
+            extractor.extract(handle_, item.startFrame, item.frameCount, wav,
+                              &work.progress(RowActivity::Extracting));
+        if (extracted != ExtractionResult::Completed || cancel.stopRequested()) {
+            removeQuietly(wav);
+            return stopped(extracted);
         }
-        relay_.send(UM_EXTRACT_DONE, 0, 0);
-        markDone(index);
-        return true;
+        work.setStatus(RowStatus::Extracted);
+        return EntryResult::Complete;
     }
 
-    relay_.send(UM_EXTRACT_BEGIN, 0, 0);
-    const fs::path tempFolder = ripTempFolder(options_.tempFolder);
+    const fs::path tempFolder = jobTempFolder(options_.tempFolder);
     std::error_code ignored;
     fs::create_directory(tempFolder, ignored);  // one level; a failure shows when the file is made
-    const fs::path tempBase = tempFolder / fileBase;
-    const fs::path temp = withExtension(tempBase, ".tmp");
-    if (work.extractor.extractToTemp(handle_, item.startFrame, item.frameCount, tempBase) ==
-        ExtractionResult::Failed)
-        failJob();
-    if (cancelFlag().load()) {
-        removeQuietly(temp);
-        return false;
+    std::string error;
+    std::optional<TempFile> temp = TempFile::create(tempFolder, fileBase, ".tmp", error);
+    if (!temp) {
+        prompter.tell(error, PromptIcon::Error);
+        return EntryResult::Failed;
     }
-    relay_.send(UM_EXTRACT_DONE, 0, 0);
+    const ExtractionResult extracted =
+        extractor.extract(handle_, item.startFrame, item.frameCount, temp->path(),
+                          &work.progress(RowActivity::Extracting));
+    if (extracted != ExtractionResult::Completed || cancel.stopRequested())
+        return stopped(extracted);  // the temporary file goes with `temp`
+    work.setStatus(RowStatus::Extracted);
     const auto folder = outputFolder();
-    if (!folder) {
-        removeQuietly(temp);
-        return false;
-    }
-    relay_.send(UM_ENCODE_BEGIN, 0, 0);
+    if (!folder)
+        return EntryResult::Failed;
+    work.setStatus(RowStatus::Encoding);
     const fs::path output =
         *folder / (fileBase + std::string(outputFormatExtension(options_.format)));
-
-    EncodeOutcome outcome = EncodeOutcome::Failed;
-    switch (format) {
-        case OutputFormat::Mp3:
-            work.mp3.loadEncoder();
-            if (work.mp3.encodeFile(temp, &relay_, *folder))
-                outcome = EncodeOutcome::Done;
-            else if (cancelFlag().load())
-                outcome = EncodeOutcome::Cancelled;
-            break;
-        case OutputFormat::Wma:
-            outcome =
-                encodeWmaFile(work.wma, options_.wma, temp, output, &item.tag, &relay_, prompter_);
-            break;
-        case OutputFormat::Ogg:
-            outcome = encodeOggFile(work.ogg, temp, output, &item.tag, &relay_, prompter_);
-            break;
-        case OutputFormat::Wav:
-            break;
-    }
-    removeQuietly(temp);
-    if (outcome == EncodeOutcome::Cancelled || cancelFlag().load()) {
+    const EncodeOutcome outcome = encoders.encodeToFile(
+        format, temp->path(), output, &item.tag, &work.progress(RowActivity::Encoding), cancel);
+    temp->remove();
+    if (outcome == EncodeOutcome::Cancelled || cancel.stopRequested()) {
         removeQuietly(output);
-        return false;
+        return EntryResult::Stopped;
     }
-    if (format == OutputFormat::Mp3 && outcome == EncodeOutcome::Done)
-        writeId3Tag(item.tag, output);
     // An encoder failure has been reported; the job goes on, but the entry is not complete.
-    entryFailed_ = outcome != EncodeOutcome::Done;
-    relay_.send(UM_ENCODE_DONE, 0, 0);
-    if (!entryFailed_)
-        markDone(index);
-    return true;
+    if (outcome != EncodeOutcome::Done)
+        return EntryResult::Incomplete;
+    work.setStatus(RowStatus::Encoded);
+    return EntryResult::Complete;
 }
 
 }  // namespace tonalda

@@ -1,39 +1,30 @@
 #pragma once
 // The rip job: the checked tracks of the track list, one after another, extracted through the
-// jitter-corrected reader into a WAV file or a temporary file that an encoder then turns into an
-// MP3, WMA or Ogg Vorbis file. The job also keeps what a view shows of it (the queue with each
-// entry's status and done flag), updated from the same messages the view receives, so that the
-// window and the command-line front end show the same rows.
+// jitter-corrected reader into a WAV file, or into a private temporary file that an encoder then
+// turns into an MP3, WMA or Ogg Vorbis file. It reports to its receiver's JobEventQueue (see
+// platform/job_events.h): per row the statuses Extracting, Extracted, Encoding, Encoded and the
+// progress of each; rows left undone by a cancel show Canceled, by an extraction error Error.
+// The job also keeps each entry's status and done flag for its owner to read.
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
-#include "platform/messages.h"
-#include "rip/job_thread.h"
+#include "platform/job_runner.h"
 #include "rip/track_list.h"
 
 namespace tonalda {
 
 class CdEngine;
+class Extractor;
+class FileEncoders;
 class Prompter;
 class Registry;
-struct RipWorkers;
-
-// Row statuses of the rip view.
-inline constexpr std::string_view kStatusWaiting = "Waiting";
-inline constexpr std::string_view kStatusExtracting = "Extracting";
-inline constexpr std::string_view kStatusExtracted = "Extracted";
-inline constexpr std::string_view kStatusEncoding = "Encoding";
-inline constexpr std::string_view kStatusEncoded = "Encoded";
-inline constexpr std::string_view kStatusCanceled = "Canceled";
-inline constexpr std::string_view kStatusError = "Error";
+struct DiscInfo;
 
 // Everything a rip reads from the settings, taken when it starts.
 struct RipOptions {
@@ -49,27 +40,28 @@ struct RipOptions {
     WmaSettings wma;
 };
 
-// The options from the process-wide settings records and disc information.
+// The options from the process-wide settings records and the disc's information.
 // Thread: the user interface thread (settings do not change while it reads them).
-RipOptions currentRipOptions();
+RipOptions currentRipOptions(const DiscInfo& disc);
 
-// The temporary folder of a rip: "Temppath", or the system's when it is empty.
-std::filesystem::path ripTempFolder(const std::filesystem::path& configured);
+// A rip's queue from the list's checked rows, top to bottom: each row's base name composed by the
+// file-name rule and kept in the row, its Status "Waiting", a copy of its item queued.
+// Thread: the thread that owns the list.
+std::vector<TrackItem> takeRipQueue(TrackList& list, std::int32_t fileNameRule);
 
 // One entry of the rip queue as a view shows it.
 struct RipEntry {
     TrackItem item;  // a copy of the row's item, base name composed; done when its file is complete
-    std::string status;
+    RowStatus status = RowStatus::Waiting;
 };
 
-// One job object per view, reused for each rip. Start, cancel and the accessors may be called from
-// any thread; the worker reports to `view` synchronously, and the accessors already show the
-// change a message announces when the view handles it.
+// One job object per view, reused for each rip; each run has its own JobId. The owner starts,
+// stops and destroys it (see platform/job_thread.h for when it may be destroyed); the accessors
+// may be called from any thread.
 class RipJob {
   public:
-    RipJob(CdEngine& engine, Registry& registry, MessageSink& view, Prompter& prompter);
-    // Cancels a running worker and waits for it.
-    ~RipJob() = default;
+    // The prompter is asked from the worker; a stop closes a prompt that waits.
+    RipJob(CdEngine& engine, Registry& registry, Prompter& prompter, JobEventQueue& events);
     RipJob(const RipJob&) = delete;
     RipJob& operator=(const RipJob&) = delete;
 
@@ -77,63 +69,39 @@ class RipJob {
     // composed by the file-name rule and kept in the list's own item, its Status becomes
     // "Waiting", and a copy of the item joins the queue. Then the worker starts on the list's
     // drive session. False, starting nothing, when no row is checked or a job is still running.
-    // Thread: the user interface thread (it writes into the list).
+    // Thread: the thread that owns the list (the user interface thread).
     bool start(TrackList& list, const RipOptions& options);
     // The same for a prepared queue on an open drive session (items keep their base names and
-    // rows).
+    // rows). Thread: the owner.
     bool start(int sessionHandle, std::vector<TrackItem> queue, const RipOptions& options);
 
     // The Cancel command: the worker stops at its next block and removes the partial files.
-    void cancel();
-    // Waits until the worker has ended. Not on a thread that receives the worker's messages.
-    void wait() { thread_.wait(); }
-    bool running() const { return thread_.running(); }
+    void requestStop() { runner_.requestStop(); }
+    bool running() const { return runner_.running(); }
+    // The current run's id: its events carry it.
+    JobId id() const { return runner_.id(); }
 
     std::vector<RipEntry> entries() const;
     // The list row of the entry being worked on.
-    std::int32_t currentRow() const { return currentRow_.load(); }
-    // Set when an extraction (or the output folder) failed; cleared when a job starts.
-    bool errorFlag() const { return errorFlag_.load(); }
+    std::int32_t currentRow() const { return runner_.currentRow(); }
+    // Set when an extraction (or the output folder, or a temporary file) failed and stopped the
+    // last job.
+    bool errorFlag() const { return !running() && runner_.outcome() == JobOutcome::Failed; }
     // True when the last job ended with every entry's file complete.
-    bool succeeded() const;
+    bool succeeded() const { return runner_.succeeded(); }
 
   private:
-    // Passes the worker's messages on to the view after updating the entries from them.
-    class Relay final : public MessageSink {
-      public:
-        explicit Relay(RipJob& job) : job_(job) {}
-        LParam send(UserMessage message, WParam wParam, LParam lParam) override;
-
-      private:
-        RipJob& job_;
-    };
-
-    void run();
-    // One queue entry; false when the job must stop.
-    bool ripEntry(RipWorkers& work, std::size_t index);
-    void observe(UserMessage message);
-    void setStatus(std::size_t index, std::string_view status);
-    void markDone(std::size_t index);
-    void failJob();
+    JobOutcome run();
+    EntryResult ripEntry(EntryWork& work, const TrackItem& item, Extractor& extractor,
+                         FileEncoders& encoders);
 
     CdEngine& engine_;
     Registry& registry_;
-    MessageSink& view_;
     Prompter& prompter_;
-    Relay relay_{*this};
     RipOptions options_;
     int handle_ = 0;
-
-    mutable std::mutex mutex_;
-    std::vector<RipEntry> entries_;
-    std::atomic<std::int32_t> currentRow_{0};
-    std::atomic<bool> errorFlag_{false};
-    // Touched only by the worker (its messages arrive on its own thread).
-    std::size_t current_ = 0;
-    bool progressHidden_ = true;
-    bool stoppedEarly_ = false;
-    bool entryFailed_ = false;
-    JobThread thread_;  // last: it goes first
+    std::vector<TrackItem> queue_;  // written only while no worker runs
+    JobRunner runner_;              // last: it goes first
 };
 
 }  // namespace tonalda

@@ -2,177 +2,160 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 #include "codecs/extractor.h"
-#include "codecs/mp3_encoder.h"
-#include "codecs/ogg_encoder.h"
+#include "codecs/file_encoding.h"
+#include "codecs/output_format.h"
 #include "codecs/output_name.h"
-#include "codecs/wma_encoder.h"
-#include "platform/cancel_flag.h"
 #include "platform/file.h"
 #include "platform/prompter.h"
-#include "rip/file_encoding.h"
-#include "rip/output_format.h"
-#include "rip/rip_job.h"
+#include "platform/temp_file.h"
 
 namespace fs = std::filesystem;
 
 namespace tonalda {
 
+std::string_view segmentStatusText(RowStatus status) {
+    switch (status) {
+        case RowStatus::Waiting:
+            return {};
+        case RowStatus::Extracting:
+            return kSegmentExtracting;
+        case RowStatus::Extracted:
+            return kSegmentExtracted;
+        case RowStatus::Encoding:
+            return kSegmentEncoding;
+        case RowStatus::Encoded:
+            return kSegmentFinished;
+        case RowStatus::Canceled:
+            return kSegmentCanceled;
+        case RowStatus::Error:
+            return kSegmentError;
+    }
+    return {};
+}
+
 fs::path defaultSegmentOutput(const fs::path& ripFolder, std::int32_t format) {
     return ripFolder / ("Untitled" + std::string(outputFormatExtension(format)));
 }
 
-SegmentRip::SegmentRip(CdEngine& engine, Registry& registry, MessageSink& dialog,
-                       Prompter& prompter)
-    : engine_(engine), registry_(registry), dialog_(dialog), prompter_(prompter) {}
+SegmentRip::SegmentRip(CdEngine& engine, Registry& registry, Prompter& prompter,
+                       JobEventQueue& events)
+    : engine_(engine), registry_(registry), prompter_(prompter), runner_(events) {}
 
 bool SegmentRip::start(int sessionHandle, std::uint32_t startFrame, std::uint32_t endFrame,
                        const SegmentRipOptions& options) {
     if (running() || endFrame <= startFrame)
         return false;
     options_ = options;
-    cancelFlag() = 0;
-    setStatus({});
-    outcome_ = SegmentOutcome::Running;
-    return thread_.start([this, sessionHandle, startFrame, endFrame] {
-        run(sessionHandle, startFrame, endFrame - startFrame);
+    handle_ = sessionHandle;
+    return runner_.start({kSegmentRow}, [this, startFrame, endFrame] {
+        return runner_.runEntries([&](EntryWork& work, std::size_t) {
+            return rip(work, startFrame, endFrame - startFrame);
+        });
     });
 }
 
-void SegmentRip::cancel() {
-    cancelFlag() = 1;
-    setStatus(kSegmentCanceled);
-}
-
 std::string SegmentRip::status() const {
-    std::lock_guard lock(mutex_);
-    return status_;
+    if (running() && runner_.cancel().stopRequested())
+        return std::string(kSegmentCanceled);
+    const auto entries = runner_.entries();
+    return entries.empty() ? std::string() : std::string(segmentStatusText(entries[0].status));
 }
 
-void SegmentRip::setStatus(std::string_view status) {
-    std::lock_guard lock(mutex_);
-    status_ = status;
-}
-
-LParam SegmentRip::Relay::send(UserMessage message, WParam wParam, LParam lParam) {
-    switch (message) {
-        case UM_EXTRACT_BEGIN:
-            rip_.setStatus(kSegmentExtracting);
-            break;
-        case UM_EXTRACT_DONE:
-            rip_.setStatus(kSegmentExtracted);
-            break;
-        case UM_ENCODE_BEGIN:
-        case UM_ENCODE_PROGRESS:
-            rip_.setStatus(kSegmentEncoding);
-            break;
-        case UM_ENCODE_DONE:
-            rip_.setStatus(rip_.outcome_.load() == SegmentOutcome::Failed ? kSegmentError
-                                                                          : kSegmentFinished);
-            break;
-        default:
+SegmentOutcome SegmentRip::outcome() const {
+    if (running())
+        return SegmentOutcome::Running;
+    switch (runner_.outcome()) {
+        case JobOutcome::Canceled:
+            return SegmentOutcome::Canceled;
+        case JobOutcome::Failed:
+            return SegmentOutcome::Failed;
+        case JobOutcome::Finished:
             break;
     }
-    return rip_.dialog_.send(message, wParam, lParam);
+    const auto entries = runner_.entries();
+    // A format outside the list makes nothing and still finishes, as the dialog would.
+    return entries.empty() || entries[0].complete || entries[0].status == RowStatus::Waiting
+               ? SegmentOutcome::Finished
+               : SegmentOutcome::Failed;
 }
 
-void SegmentRip::run(int handle, std::uint32_t startFrame, std::uint32_t frameCount) {
-    const SegmentOutcome outcome = rip(handle, startFrame, frameCount);
-    if (outcome == SegmentOutcome::Canceled)
-        setStatus(kSegmentCanceled);
-    else if (outcome == SegmentOutcome::Failed)
-        setStatus(kSegmentError);
-    outcome_ = outcome;
-}
-
-SegmentOutcome SegmentRip::rip(int handle, std::uint32_t startFrame, std::uint32_t frameCount) {
+EntryResult SegmentRip::rip(EntryWork& work, std::uint32_t startFrame, std::uint32_t frameCount) {
     if (!isOutputFormat(options_.format))
-        return SegmentOutcome::Finished;  // no format to make
+        return EntryResult::Skipped;  // no format to make
     const auto format = static_cast<OutputFormat>(options_.format);
     const fs::path& output = options_.output;
-    const fs::path tempFolder = ripTempFolder(options_.tempFolder);
-    Extractor extractor(engine_, options_.cdrom, relay_, prompter_);
-
+    const CancelToken& cancel = work.cancel();
+    JobPrompter prompter(prompter_, cancel);
+    Extractor extractor(engine_, options_.cdrom, prompter, cancel);
+    ProgressSink* extracting = &work.progress(RowActivity::Extracting);
     // An extraction error stops the segment like a cancel: the dialog does not set the cancel
     // flag for it, so the extractor's result decides.
     const auto stopped = [](ExtractionResult result) {
-        if (result == ExtractionResult::Failed)
-            return SegmentOutcome::Failed;
-        return cancelFlag().load() ? SegmentOutcome::Canceled : SegmentOutcome::Running;
-    };
-    // A failed segment still ends with the done message, so the dialog leaves its busy state.
-    const auto fail = [this] {
-        outcome_ = SegmentOutcome::Failed;
-        relay_.send(UM_ENCODE_DONE, 0, 0);
-        return SegmentOutcome::Failed;
+        return result == ExtractionResult::Failed ? EntryResult::Failed : EntryResult::Stopped;
     };
 
-    std::error_code ignored;
+    work.setStatus(RowStatus::Extracting);
     if (format == OutputFormat::Wav) {
-        relay_.send(UM_EXTRACT_BEGIN, 0, 0);
-        const fs::path base = replaceLastFourCharacters(output.string(), "");
-        fs::create_directory(tempFolder, ignored);
-        const SegmentOutcome result =
-            stopped(extractor.extractToWav(handle, startFrame, frameCount, base));
-        if (result != SegmentOutcome::Running) {
-            removeQuietly(withExtension(base, ".wav"));
-            return result == SegmentOutcome::Failed ? fail() : result;
+        const fs::path wav = replaceLastFourCharacters(output.string(), ".wav");
+        const ExtractionResult extracted =
+            extractor.extract(handle_, startFrame, frameCount, wav, extracting);
+        if (extracted != ExtractionResult::Completed || cancel.stopRequested()) {
+            removeQuietly(wav);
+            return stopped(extracted);
         }
-        relay_.send(UM_EXTRACT_DONE, 0, 0);
-        relay_.send(UM_ENCODE_DONE, 0, 0);
-        return SegmentOutcome::Finished;
+        work.setStatus(RowStatus::Extracted);
+        work.setStatus(RowStatus::Encoded);
+        return EntryResult::Complete;
     }
 
-    relay_.send(UM_EXTRACT_BEGIN, 0, 0);
     // The output is made first, so that a name that cannot be written stops the rip at once.
     if (!openFile(output, "wb")) {
-        prompter_.tell(
+        prompter.tell(
             "Cannot create the output file " + output.string() + ": " + std::strerror(errno),
             PromptIcon::Error);
-        return fail();
+        return EntryResult::Failed;
     }
-    const fs::path tempBase =
-        tempFolder / replaceLastFourCharacters(output.filename().string(), "");
-    const fs::path temp = withExtension(tempBase, ".tmp");
+    const fs::path tempFolder = jobTempFolder(options_.tempFolder);
+    std::error_code ignored;
     fs::create_directory(tempFolder, ignored);
-    const SegmentOutcome extracted =
-        stopped(extractor.extractToTemp(handle, startFrame, frameCount, tempBase));
-    if (extracted != SegmentOutcome::Running) {
-        removeQuietly(temp);
-        removeQuietly(output);  // still empty: nothing of the segment reached it
-        return extracted == SegmentOutcome::Failed ? fail() : extracted;
-    }
-    relay_.send(UM_EXTRACT_DONE, 0, 0);
-
-    EncodeOutcome encoded = EncodeOutcome::Failed;
-    if (format == OutputFormat::Mp3) {
-        relay_.send(UM_ENCODE_BEGIN, 0, 0);
-        Mp3Encoder mp3(registry_, prompter_);
-        mp3.loadEncoder();
-        if (mp3.encodeFileTo(temp, output.string(), &relay_))
-            encoded = EncodeOutcome::Done;
-        else if (cancelFlag().load())
-            encoded = EncodeOutcome::Cancelled;
-    } else if (format == OutputFormat::Wma) {
-        WmaEncoder wma(registry_, prompter_);
-        encoded = encodeWmaFile(wma, options_.wma, temp, output, nullptr, &relay_, prompter_);
-    } else {
-        OggEncoder ogg(options_.ogg);
-        encoded = encodeOggFile(ogg, temp, output, nullptr, &relay_, prompter_);
-    }
-    removeQuietly(temp);
-    if (encoded == EncodeOutcome::Cancelled || cancelFlag().load()) {
+    std::string error;
+    std::optional<TempFile> temp = TempFile::create(
+        tempFolder, replaceLastFourCharacters(output.filename().string(), ""), ".tmp", error);
+    if (!temp) {
+        prompter.tell(error, PromptIcon::Error);
         removeQuietly(output);
-        if (format == OutputFormat::Mp3)
-            removeQuietly(replaceLastFourCharacters(output.string(), ".mp3"));
-        return SegmentOutcome::Canceled;
+        return EntryResult::Failed;
     }
-    if (encoded == EncodeOutcome::Failed)
-        return fail();
-    relay_.send(UM_ENCODE_DONE, 0, 0);
-    return SegmentOutcome::Finished;
+    const ExtractionResult extracted =
+        extractor.extract(handle_, startFrame, frameCount, temp->path(), extracting);
+    if (extracted != ExtractionResult::Completed || cancel.stopRequested()) {
+        removeQuietly(output);  // still empty: nothing of the segment reached it
+        return stopped(extracted);
+    }
+    work.setStatus(RowStatus::Extracted);
+
+    work.setStatus(RowStatus::Encoding);
+    // The MP3 encoder names its file like the output with its last four characters replaced.
+    const fs::path encoded = format == OutputFormat::Mp3
+                                 ? fs::path(replaceLastFourCharacters(output.string(), ".mp3"))
+                                 : output;
+    FileEncoders encoders(registry_, prompter, options_.ogg, options_.wma);
+    const EncodeOutcome outcome = encoders.encodeToFile(
+        format, temp->path(), encoded, nullptr, &work.progress(RowActivity::Encoding), cancel);
+    temp->remove();
+    if (outcome == EncodeOutcome::Cancelled || cancel.stopRequested()) {
+        removeQuietly(output);
+        removeQuietly(encoded);
+        return EntryResult::Stopped;
+    }
+    if (outcome != EncodeOutcome::Done)
+        return EntryResult::Incomplete;
+    work.setStatus(RowStatus::Encoded);
+    return EntryResult::Complete;
 }
 
 }  // namespace tonalda

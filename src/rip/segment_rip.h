@@ -3,17 +3,14 @@
 // output file of the chosen format, without a tag. The worker reports to the "Rip Segment"
 // dialog; the object also keeps the dialog's status text and how the rip ended.
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <string>
 
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/wma_settings.h"
-#include "platform/messages.h"
-#include "rip/job_thread.h"
+#include "platform/job_runner.h"
 
 namespace tonalda {
 
@@ -28,6 +25,10 @@ inline constexpr std::string_view kSegmentEncoding = "Encoding...";
 inline constexpr std::string_view kSegmentFinished = "Finished";
 inline constexpr std::string_view kSegmentCanceled = "Canceled";
 inline constexpr std::string_view kSegmentError = "Error";
+
+// The dialog's status text of its row's status: the segment's one row ends Encoded ("Finished")
+// for every format, WAV included.
+std::string_view segmentStatusText(RowStatus status);
 
 struct SegmentRipOptions {
     std::int32_t format = 0;           // OutputFormat position
@@ -44,53 +45,40 @@ std::filesystem::path defaultSegmentOutput(const std::filesystem::path& ripFolde
 
 enum class SegmentOutcome { Running, Finished, Canceled, Failed };
 
-// Start, cancel and the accessors may be called from any thread; the worker reports to `dialog`
-// synchronously.
+// The row of the segment's events.
+inline constexpr int kSegmentRow = 0;
+
+// The worker of the "Rip Segment" dialog. It reports to its receiver's JobEventQueue as one row
+// (kSegmentRow): Extracting, Extracted, Encoding, Encoded and their progress. The owner starts,
+// stops and destroys it (see platform/job_thread.h); the accessors may be called from any thread.
 class SegmentRip {
   public:
-    SegmentRip(CdEngine& engine, Registry& registry, MessageSink& dialog, Prompter& prompter);
-    // Cancels a running worker and waits for it.
-    ~SegmentRip() = default;
+    SegmentRip(CdEngine& engine, Registry& registry, Prompter& prompter, JobEventQueue& events);
     SegmentRip(const SegmentRip&) = delete;
     SegmentRip& operator=(const SegmentRip&) = delete;
 
     // Begin: rips the frames from startFrame up to (not including) endFrame on the open session.
-    // False when a rip is still running or the range is empty or reversed.
+    // False when a rip is still running or the range is empty or reversed. Thread: the owner.
     bool start(int sessionHandle, std::uint32_t startFrame, std::uint32_t endFrame,
                const SegmentRipOptions& options);
     // Cancel: the worker stops at its next block and removes what it had written.
-    void cancel();
-    // Waits until the worker has ended. Not on a thread that receives the worker's messages.
-    void wait() { thread_.wait(); }
-    bool running() const { return thread_.running(); }
+    void requestStop() { runner_.requestStop(); }
+    bool running() const { return runner_.running(); }
+    JobId id() const { return runner_.id(); }
 
+    // The dialog's status text: "Canceled" as soon as a stop is requested.
     std::string status() const;
-    SegmentOutcome outcome() const { return outcome_.load(); }
+    SegmentOutcome outcome() const;
 
   private:
-    class Relay final : public MessageSink {
-      public:
-        explicit Relay(SegmentRip& rip) : rip_(rip) {}
-        LParam send(UserMessage message, WParam wParam, LParam lParam) override;
-
-      private:
-        SegmentRip& rip_;
-    };
-
-    void run(int handle, std::uint32_t startFrame, std::uint32_t frameCount);
-    SegmentOutcome rip(int handle, std::uint32_t startFrame, std::uint32_t frameCount);
-    void setStatus(std::string_view status);
+    EntryResult rip(EntryWork& work, std::uint32_t startFrame, std::uint32_t frameCount);
 
     CdEngine& engine_;
     Registry& registry_;
-    MessageSink& dialog_;
     Prompter& prompter_;
-    Relay relay_{*this};
     SegmentRipOptions options_;
-    std::atomic<SegmentOutcome> outcome_{SegmentOutcome::Finished};
-    mutable std::mutex mutex_;
-    std::string status_;
-    JobThread thread_;  // last: it goes first
+    int handle_ = 0;
+    JobRunner runner_;  // last: it goes first
 };
 
 }  // namespace tonalda

@@ -7,7 +7,7 @@
 #include "cdaccess/cd_engine.h"
 #include "cdaccess/cdrom_settings.h"
 #include "cdinfo/disc_info.h"
-#include "rip/output_format.h"
+#include "codecs/output_format.h"
 
 namespace tonalda {
 namespace {
@@ -32,13 +32,6 @@ std::string trackTitle(int trackNumber) {
 std::string durationText(int seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d", seconds / 60, seconds % 60);
-    return text;
-}
-
-std::string sizeText(std::uint64_t bytes) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%llu.%02llu MB", static_cast<unsigned long long>(bytes >> 20),
-                  static_cast<unsigned long long>((bytes & 0xFFFFF) * 100 / 0x100000));
     return text;
 }
 

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "cdaccess/cd_types.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
+#include "platform/size_text.h"
 
 namespace tonalda {
 
@@ -39,20 +40,10 @@ enum TrackColumn : int {
     kTrackColumnCount
 };
 
-struct TrackColumnHeading {
-    std::string_view text;
-    int width;
-};
-// In display order; every column is centred.
-inline constexpr std::array<TrackColumnHeading, kTrackColumnCount> kTrackColumnHeadings = {{
-    {" ", 24},
-    {"Title", 100},
-    {"Time", 70},
-    {"Size", 70},
-    {"Output", 70},
-    {"Status", 70},
-    {"Progress", 120},
-}};
+// The header texts, in display order; every column is centred. How wide each column is drawn
+// belongs to the widgets.
+inline constexpr std::array<std::string_view, kTrackColumnCount> kTrackColumnHeaders = {
+    " ", "Title", "Time", "Size", "Output", "Status", "Progress"};
 
 // What the empty list shows for each list state.
 inline constexpr std::string_view kInsertDiscText = "Please   Insert   An   Audio CD!";
@@ -64,8 +55,6 @@ constexpr std::uint32_t kSessionGapFrames = 11250;
 
 // "%02d:%02d" of whole seconds.
 std::string durationText(int seconds);
-// "%d.%02d MB" of a byte count: whole megabytes and the hundredths cut, not rounded.
-std::string sizeText(std::uint64_t bytes);
 
 struct TrackRow {
     TrackItem item;

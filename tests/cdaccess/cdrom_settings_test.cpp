@@ -70,6 +70,23 @@ TEST(CdRomSpeed, ChoicesMapToKilobytesPerSecond) {
     EXPECT_EQ(speedKBps(40), 0xFFFF);
 }
 
+TEST(CdRomDriveList, OneLinePerDriveWithTheRawInquiryFields) {
+    CdDriveList drives{};
+    drives.count = 9;  // more than the list can hold
+    for (CdDriveEntry& drive : drives.drives) {
+        std::memcpy(drive.vendor, "VEND    ", 8);
+        std::memcpy(drive.product, "PROD            ", 16);
+        std::memcpy(drive.revision, "1.0 ", 4);
+    }
+    std::memcpy(drives.drives[1].vendorSpecific, "spare", 5);
+    const std::vector<std::string> lines = driveListLines(drives);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "VEND     PROD             1.0  ");
+    EXPECT_EQ(lines[1], "VEND     PROD             1.0  spare");
+    drives.count = 0;
+    EXPECT_TRUE(driveListLines(drives).empty());
+}
+
 class JitterOptionsTest : public test::VirtualDriveTest {};
 
 TEST_F(JitterOptionsTest, EachSetChoiceIsAppliedInOrderAndTheLastOneWins) {

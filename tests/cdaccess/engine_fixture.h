@@ -9,10 +9,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cdaccess/aspi_abi.h"
 #include "cdaccess/cd_engine.h"
 #include "fake_system.h"
 #include "support/shared_objects_scope.h"
@@ -44,6 +47,23 @@ class EngineTest : public ::testing::Test {
         request.lun = address.lun;
         request.readMethod = method;
         return request;
+    }
+
+    // An execute request record for sendScsiRequest, data in or none.
+    static SRB_ExecSCSICmd commandRecord(std::initializer_list<std::uint8_t> cdb,
+                                         std::uint8_t flags = 0,
+                                         std::vector<std::uint8_t>* data = nullptr) {
+        SRB_ExecSCSICmd srb{};
+        srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
+        srb.SRB_Flags = flags;
+        srb.SRB_SenseLen = ASPI_SENSE_LEN;
+        srb.SRB_CDBLen = static_cast<std::uint8_t>(cdb.size());
+        std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
+        if (data != nullptr) {
+            srb.SRB_BufLen = static_cast<std::uint32_t>(data->size());
+            srb.SRB_BufPointer = data->data();
+        }
+        return srb;
     }
 
     // Runs body in a child process and gives its result (the child's exit code).

@@ -188,7 +188,7 @@ TEST_F(EngineSessionsTest, ReadCommandBlocksPerMethod) {
     const std::uint32_t capacity = 30 * 2352;
     const Case cases[] = {
         {1, {0xBE, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0x10, 0, 0}, capacity},
-        {2, {0xBE, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0xF0, 0, 0}, capacity},
+        {2, {0xBE, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0xF8, 0, 0}, capacity},
         {3, {0x28, 0x40, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0}, capacity},
         {5, {0xD8, 0, 0, 0x01, 0x23, 0x45, 0, 0, 0, 26, 0, 0}, 26 * 2352},
         {6, {0xD4, 0, 0, 0x01, 0x23, 0x45, 0, 0, 26, 0}, capacity},
@@ -372,7 +372,8 @@ TEST_F(EngineSessionsTest, AReadPastTheDiscsEndIsNotCountedAgainstAReadMethod) {
     auto buffer = FrameBuffer::forFrames(10);
     buffer.startFrame = 95;
     EXPECT_EQ(engine->readCDAudio(handle, buffer), 4);
-    EXPECT_EQ(engine->lastSense(), 0x052100u);
+    EXPECT_EQ(engine->lastSense().key(), 0x05);
+    EXPECT_EQ(engine->lastSense().asc(), 0x21);
     EXPECT_EQ(opcodes(), (Bytes{0x00, 0xBE})) << "one probe, no other method";
     EXPECT_EQ(sessionMethod(*engine, handle), 0);
     EXPECT_EQ(unit().modePages, pagesBefore);

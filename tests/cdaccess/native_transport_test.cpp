@@ -38,7 +38,8 @@ TEST_F(NativeTransportTest, DiscoveryMapsLettersToSrDevicesAndSkipsDrivesWithout
     EXPECT_EQ(table.entries[4].address, (ScsiAddress{0, 5, 1}));
     EXPECT_FALSE(table.entries[5].present);
     EXPECT_EQ(table.adapterCount, 2);  // one above the highest present adapter
-    EXPECT_EQ(transport.supportInfo(), 0x102u);
+    EXPECT_EQ(transport.adapterCount().count, 2);
+    EXPECT_EQ(transport.adapterCount().status, SS_COMP);
     EXPECT_EQ(fake_->opened, (std::vector<std::string>{"/dev/sr0", "/dev/sr2", "/dev/sr3"}));
     // Identification closes every device again; handles open lazily later.
     EXPECT_TRUE(fake_->openDescriptors.empty());
@@ -55,6 +56,32 @@ TEST_F(NativeTransportTest, DiscoveryMapsLettersToSrDevicesAndSkipsDrivesWithout
     ASSERT_EQ(list.count, 2);
     EXPECT_EQ(list.drives[0].address(), (ScsiAddress{0, 5, 1}));
     EXPECT_EQ(list.drives[1].address(), (ScsiAddress{1, 2, 0}));
+}
+
+// USB drives plugged in over time get ever higher SCSI host numbers; the last one a byte holds
+// must still count as an adapter, not wrap the count to "no adapter".
+TEST_F(NativeTransportTest, DriveOnHost255IsListed) {
+    fake_->addUnit(0, 255, 0, 0, "USB", "Drive");
+    auto engine = nativeEngine(fake_);
+    ASSERT_EQ(engine->activeTransport(), ActiveTransport::Native);
+    EXPECT_EQ(engine->nativeTransport()->table().adapterCount, 256);
+    EXPECT_EQ(engine->getAdapterCount(), 256);
+
+    engine->getLastCdError();
+    CdDriveList list{};
+    list.capacity = 8;
+    engine->enumCdDrives(list);
+    ASSERT_EQ(list.count, 1);
+    EXPECT_EQ(list.drives[0].address(), (ScsiAddress{255, 0, 0}));
+    EXPECT_STREQ(list.drives[0].displayName, "USB     , Drive            v1.00 (255:0:0)");
+    EXPECT_EQ(engine->getLastCdError(), kCdErrNone);
+
+    // The reply's count field is a byte: it says as much as a byte can.
+    SRB_HAInquiry inquiry{};
+    inquiry.SRB_Cmd = SC_HA_INQUIRY;
+    inquiry.SRB_HaId = 255;
+    EXPECT_EQ(engine->sendScsiRequest(&inquiry), SS_COMP);
+    EXPECT_EQ(inquiry.HA_Count, 255);
 }
 
 TEST_F(NativeTransportTest, AdapterInquiryGivesTheFixedReplies) {
@@ -176,11 +203,7 @@ TEST_F(NativeTransportTest, CommandsTheDriveEndsWithAnErrorFailWithTheirSense) {
     EXPECT_EQ(engine->getLastCdError(), kCdErrRequestFailed);
     EXPECT_EQ(engine->getLastScsiStatus(), SS_ERR);
 
-    SRB_ExecSCSICmd srb{};
-    srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    srb.SRB_SenseLen = ASPI_SENSE_LEN;
-    srb.SRB_CDBLen = 10;
-    srb.CDBByte[0] = 0x47;
+    SRB_ExecSCSICmd srb = commandRecord({0x47, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(engine->sendScsiRequest(&srb), SS_ERR);
     EXPECT_EQ(srb.SRB_TargStat, 0x02);
     EXPECT_EQ(srb.SenseArea[2], 0x05);

@@ -256,6 +256,54 @@ TEST_F(VirtualDriveTest, TableOfContentsInBothAddressModes) {
               (std::array<std::uint8_t, 4>{0, 0, 12, 0}));  // LBA 750 + 150
 }
 
+TEST_F(VirtualDriveTest, SubChannelFollowsPlayPauseResumeStopAndTheEndOfAPlay) {
+    auto engine = engineFor(std::string(kDisc) + ",addr=0:0:0,noaudio");
+    const int handle = open(*engine, {0, 0, 0});
+    SubChannelPosition position;
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::None);
+
+    // Track 2 starts at LBA 750 = MSF 00:12:00; play from 00:13:00 (LBA 825) to the lead-out.
+    ASSERT_EQ(engine->playAudioMsf(handle, 0, 13, 0, 0, 17, 0), 1);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::Playing);
+    EXPECT_EQ(position.trackNumber, 2);
+    EXPECT_EQ(position.index, 1);
+    EXPECT_GE(position.absoluteLba, 825);
+    EXPECT_LT(position.absoluteLba, 1125);
+    EXPECT_EQ(position.relativeLba, position.absoluteLba - 750);
+
+    ASSERT_EQ(engine->pauseResumeCD(handle, true), 1);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::Paused);
+    const std::int32_t pausedAt = position.absoluteLba;
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.absoluteLba, pausedAt) << "a paused play does not move";
+
+    ASSERT_EQ(engine->pauseResumeCD(handle, false), 1);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::Playing);
+    ASSERT_EQ(engine->stopCD(handle), 1);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::None);
+
+    // Five frames play out in well under the wait; the end is reported once.
+    ASSERT_EQ(engine->playAudioMsf(handle, 0, 2, 0, 0, 2, 5), 1);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::Completed);
+    EXPECT_EQ(position.absoluteLba, 4);
+    EXPECT_EQ(position.trackNumber, 1);
+    ASSERT_EQ(engine->readSubChannel(handle, position), 1);
+    EXPECT_EQ(position.audioStatus, AudioStatus::None);
+    engine->closeCDHandle(handle);
+
+    // Without a session nothing is sent.
+    EXPECT_EQ(engine->readSubChannel(handle, position), 4);
+    EXPECT_EQ(engine->getLastCdError(), kCdErrInvalidHandle);
+}
+
 TEST_F(VirtualDriveTest, AutomaticChoiceOnDrivesThatRefuseOrFakeReadCd) {
     auto engine =
         engineFor(std::string(kDisc) + ",addr=0:0:0,refuse=BE;" + kDisc + ",addr=0:1:0,silent=BE;" +

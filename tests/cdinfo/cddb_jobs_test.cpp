@@ -22,6 +22,7 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/fake_disc_view.h"
 #include "cdinfo/xmcd_entry.h"
+#include "platform/job_thread.h"
 #include "platform/text_codec.h"
 
 namespace tonalda::cddb {
@@ -115,7 +116,6 @@ class CddbJobsTest : public ::testing::Test {
     void SetUp() override {
         resetCddbConfig();
         setCddbTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000)});
-        discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
         fixtures_.setQueryReply("0c016602", "200 rock 0c016602 Some Artist / Some Album\r\n");
         fixtures_.setEntry("0c016602", kExampleEntry);
         settings_.Server = 0;
@@ -138,7 +138,7 @@ class CddbJobsTest : public ::testing::Test {
 };
 
 void expectExampleLookupResult(FakeDiscView& view) {
-    const DiscInfo info = discInfo().snapshot();
+    const DiscInfo info = view.discInfo().snapshot();
     EXPECT_EQ(info.artist, "Some Artist");  // from the query reply, not the entry
     EXPECT_EQ(info.album, "Some Album");
     EXPECT_EQ(info.genreIndex, 17);
@@ -229,7 +229,6 @@ TEST_F(CddbJobsTest, LookupThroughTinyproxyNeedsTheRightCredentials) {
 
     // Wrong credentials: the proxy refuses the query and the job ends cleanly.
     server_.clearRequests();
-    discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
     settings_.pass = "wrong";
     FakeDiscView refused;
     EXPECT_EQ(runCddbLookup(refused, settings_), LookupOutcome::NoMatches);
@@ -238,7 +237,7 @@ TEST_F(CddbJobsTest, LookupThroughTinyproxyNeedsTheRightCredentials) {
     EXPECT_EQ(server_.requests()[0].command(), "cddb lscat");
     EXPECT_EQ(refused.recordedPrompts().texts(),
               std::vector<std::string>{"No matches in CDDB database..."});
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(refused.discInfo().snapshot(), DiscInfo{});
 }
 
 TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
@@ -250,7 +249,7 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     EXPECT_EQ(noMatch.recordedPrompts().texts(),
               std::vector<std::string>{"No matches in CDDB database..."});
     EXPECT_TRUE(noMatch.sink().messages().empty());
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(noMatch.discInfo().snapshot(), DiscInfo{});
 
     // No disc identity: nothing at all.
     FakeDiscView noDisc;
@@ -265,7 +264,7 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     EXPECT_EQ(runCddbLookup(readFails, settings_), LookupOutcome::ReadFailed);
     EXPECT_EQ(readFails.recordedPrompts().texts(),
               std::vector<std::string>{"Error retrieving CDDB info..."});
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(readFails.discInfo().snapshot(), DiscInfo{});
 
     // An entry larger than the read buffer arrives cut: a failed read, not a success with the
     // titles wiped.
@@ -278,7 +277,7 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     EXPECT_EQ(tooLong.recordedPrompts().texts(),
               std::vector<std::string>{"Error retrieving CDDB info..."});
     EXPECT_EQ(tooLong.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 0u);
-    EXPECT_EQ(discInfo().snapshot(), DiscInfo{});
+    EXPECT_EQ(tooLong.discInfo().snapshot(), DiscInfo{});
 
     // The entry does not parse: disc information is set, titles are not, no message.
     fixtures_.setQueryReply("0c016602",
@@ -288,9 +287,9 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
     FakeDiscView unparsed;
     EXPECT_EQ(runCddbLookup(unparsed, settings_), LookupOutcome::EntryUnparsed);
     EXPECT_TRUE(unparsed.recordedPrompts().texts().empty());
-    EXPECT_EQ(discInfo().snapshot().genreIndex, 8);  // the first exact match: jazz
+    EXPECT_EQ(unparsed.discInfo().snapshot().genreIndex, 8);  // the first exact match: jazz
     EXPECT_EQ(unparsed.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 0u);
-    EXPECT_FALSE(discInfo().snapshot().infoPresent);
+    EXPECT_FALSE(unparsed.discInfo().snapshot().infoPresent);
 }
 
 TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
@@ -304,12 +303,101 @@ TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
               std::vector<std::string>{"No matches in CDDB database..."});
 }
 
+// The lookup stopped while the server holds its request, first while the protocol level is
+// verified, then while the disc is queried.
+TEST_F(CddbJobsTest, ALookupCancelledWhileTheServerIsSlowEndsAtOnceAndChangesNothing) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbTimeouts({std::chrono::seconds(30), std::chrono::seconds(30)});
+    server_.setMode(CddbTestServer::Mode::NeverAnswer);
+    for (const bool levelVerified : {false, true}) {
+        SCOPED_TRACE(levelVerified ? "during the query" : "during the level's check");
+        server_.clearRequests();
+        // The level's check goes out with the port the last job left.
+        setCddbOption(kOptServerPort, std::nullopt, server_.port());
+        if (levelVerified)
+            setHighestVerifiedLevel(5);
+        FakeDiscView view;
+        view.fillDefaultTitles();
+        view.discInfo().update([](DiscInfo& info) { info.artist = "Kept"; });
+        const TagInfo tagBefore = view.rowTag(0);
+        JobEventQueue events;
+        std::vector<JobNotice> seen;
+        std::chrono::steady_clock::duration stopping{};
+        {
+            CddbLookupJob job(view, events);
+            ASSERT_TRUE(job.start(settings_));
+            while (server_.requests().empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            EXPECT_EQ(server_.requests()[0].command(),
+                      levelVerified ? "cddb query 0c016602 2 150 14270 360" : "cddb lscat");
+            const auto stop = std::chrono::steady_clock::now();
+            finishOnReceiverThread(job, events, [&](const JobNotice& n) { seen.push_back(n); });
+            stopping = std::chrono::steady_clock::now() - stop;
+            EXPECT_FALSE(job.running());
+            EXPECT_EQ(job.outcome(), LookupOutcome::Canceled);
+        }  // the worker is joined here
+        EXPECT_LT(stopping, std::chrono::seconds(1));
+        EXPECT_EQ(seen.back().event, JobEvent(JobFinished{JobOutcome::Canceled}));
+        EXPECT_EQ(view.titles(), (std::vector<std::string>{"Track 01", "Track 02"}));
+        EXPECT_EQ(view.rowTag(0), tagBefore);
+        EXPECT_EQ(view.discInfo().snapshot().artist, "Kept");
+        EXPECT_TRUE(view.recordedPrompts().texts().empty());
+        EXPECT_TRUE(view.sink().messages().empty());
+    }
+}
+
 TEST_F(CddbJobsTest, MoreEntryTracksThanRowsFillOnlyTheRows) {
     ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
     FakeDiscView view(testing::exampleToc(), 1);
     EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
     EXPECT_EQ(view.rowTag(0).Title1, "First \xc3\xa4");
     EXPECT_EQ(view.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 1u);
+}
+
+TEST(CddbConfigs, EachJobBuildsItsOwnConfigurationAndTheSharedOptionsStayAsTheyWere) {
+    resetCddbConfig();
+    setCddbOption(kOptServerPort, std::nullopt, 1234);  // as a last lookup left it
+    setCddbOption(kOptClientName, "earlier client", 0);
+    CddbConfig previous = cddbConfig();
+    previous.highestVerifiedLevel = 5;  // no check with the server needed
+    FreeDbSettings settings;
+    settings.Server = 3;
+    settings.Port = 8880;
+    settings.QueryScript = "/q.cgi";
+    settings.SubmitScript = "/s.cgi";
+    settings.email = "me@example.org";
+    settings.proxy = 1;
+    settings.proxyserver = "proxy.example.org";
+    settings.pport = 3128;
+    settings.username = "user";
+    settings.pass = "secret";
+
+    const CddbConfig lookup = lookupConfig(previous, settings, neverCancelled());
+    EXPECT_EQ(lookup.serverHost, "ca.freedb.org");
+    EXPECT_EQ(lookup.serverPort, 8880);
+    EXPECT_EQ(lookup.protocolLevel, 5);
+    EXPECT_EQ(lookup.clientName, "Marrowby+v1.01");
+    EXPECT_EQ(lookup.email, "me+example.org");
+    EXPECT_EQ(lookup.queryScript, "/q.cgi");
+    EXPECT_FALSE(lookup.mirrorIni);
+    EXPECT_TRUE(lookup.useProxy);
+    EXPECT_EQ(lookup.proxyHost, "proxy.example.org");
+    EXPECT_EQ(lookup.proxyPort, 3128);
+    EXPECT_EQ(lookup.proxyAuthorization, base64Encode("user:secret"));
+
+    const CddbConfig submit = submitConfig(previous, settings);
+    EXPECT_EQ(submit.serverPort, 1234) << "a submission keeps the port the last lookup left";
+    EXPECT_EQ(submit.clientName, "aaa");
+    EXPECT_EQ(submit.submitScript, "/s.cgi");
+    EXPECT_EQ(submit.protocolLevel, previous.protocolLevel);
+
+    // Building them changed nothing that other jobs read; publishing is one step.
+    EXPECT_EQ(cddbConfig().serverPort, 1234);
+    EXPECT_EQ(cddbConfig().clientName, "earlier+client");
+    publishCddbConfig(lookup);
+    EXPECT_EQ(cddbConfig().clientName, "Marrowby+v1.01");
+    EXPECT_EQ(cddbConfig().highestVerifiedLevel, 5);
+    resetCddbConfig();
 }
 
 TEST(CddbServers, ListOverrideAndCategories) {
@@ -335,29 +423,40 @@ std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Runs "Submit to FreeDB" as the rip view does and waits for its job; false when none started.
+bool submitAndWait(DiscView& view, const FreeDbSettings& settings,
+                   const std::filesystem::path& folder) {
+    JobEventQueue events;
+    CddbSubmitJob job(view, events);
+    if (!job.start(settings, folder))
+        return false;
+    deliverUntilFinished(events, job.id(), [](const JobNotice&) {});
+    return true;
+}
+
 class SubmitTest : public CddbJobsTest {
   protected:
     void SetUp() override {
         CddbJobsTest::SetUp();
-        discInfo().update([](DiscInfo& info) {
+        view_.discInfo().update([](DiscInfo& info) {
             info.artist = "Some Artist";
             info.album = "Some Album";
             info.genreIndex = 1;
         });
         view_.fillDefaultTitles();
-        view_.setTitle(0, "One");
-        view_.setTitle(1, "Two \xc3\xa4");
+        view_.setTrackTitle(0, "One");
+        view_.setTrackTitle(1, "Two \xc3\xa4");
     }
     FakeDiscView view_;
 };
 
 TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
-    discInfo().update([](DiscInfo& info) { info.submitRevision = 1; });
+    view_.discInfo().update([](DiscInfo& info) { info.submitRevision = 1; });
     std::vector<std::string> traces;
     const auto previous =
         setDebugTraceSink([&](std::string_view line) { traces.emplace_back(line); });
     SubmitEntry entry;
-    EXPECT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 4, entry), kSubmitComplete);
+    EXPECT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 4, entry), kSubmitComplete);
     setDebugTraceSink(previous);
     EXPECT_EQ(traces, std::vector<std::string>{"in formatSubmitEntry..."});
     EXPECT_EQ(entry.discId, 0x0c016602u);
@@ -372,7 +471,7 @@ TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
     ASSERT_TRUE(parsed.parse());
     EXPECT_EQ(parsed.trackTitle(1), "Two \xc3\xa4");
 
-    EXPECT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 5, entry), kSubmitComplete);
+    EXPECT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 5, entry), kSubmitComplete);
     EXPECT_NE(entry.text.find("DTITLE=Some Artist / Some Album\r\nDYEAR= \r\n"
                               "DGENRE=classic rock\r\nTTITLE0="),
               std::string::npos);
@@ -387,7 +486,7 @@ TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
 // Text from a lookup or the user cannot add lines to a submission, and long titles go out on
 // continuation lines that every reader takes, our own strict parser included.
 TEST_F(SubmitTest, TitlesAreEscapedAndLongOnesContinuedOnMoreLines) {
-    discInfo().update([](DiscInfo& info) {
+    view_.discInfo().update([](DiscInfo& info) {
         info.artist = "Evil\nTTITLE0=Injected\r\nDTITLE=X";
         info.album = "Back\\slash\tTab";
     });
@@ -395,9 +494,9 @@ TEST_F(SubmitTest, TitlesAreEscapedAndLongOnesContinuedOnMoreLines) {
     for (int i = 0; i < 300; ++i)
         longTitle += "\u65e5";  // three bytes each: 900 bytes
     longTitle += "\\n";
-    view_.setTitle(0, longTitle);
+    view_.setTrackTitle(0, longTitle);
     SubmitEntry entry;
-    ASSERT_EQ(formatSubmitEntry(view_, discInfo().snapshot(), 4, entry), kSubmitComplete);
+    ASSERT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 4, entry), kSubmitComplete);
 
     EXPECT_NE(entry.text.find("\r\nDTITLE=Evil\\nTTITLE0=Injected\\nDTITLE=X / "
                               "Back\\\\slash\\tTab\r\n"),
@@ -430,16 +529,16 @@ TEST_F(SubmitTest, TitlesAreEscapedAndLongOnesContinuedOnMoreLines) {
 
 TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {
     // A default title left: -3. Blank artist and album (one space each) pass that check.
-    discInfo().update([](DiscInfo& info) { info.artist = info.album = " "; });
-    view_.setTitle(1, "Track 02");
-    EXPECT_FALSE(submitToCddb(view_, settings_, folder_));
+    view_.discInfo().update([](DiscInfo& info) { info.artist = info.album = " "; });
+    view_.setTrackTitle(1, "Track 02");
+    EXPECT_FALSE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(),
               "This CD could not be submitted because: You must enter all track titles.");
     EXPECT_NE(readFile(folder_ / "dblog.txt").find("# Revision: 1\r\n"), std::string::npos);
 
     // Artist and album empty: -2, and the partly built entry is still dumped.
-    discInfo().update([](DiscInfo& info) { info.artist = info.album = ""; });
-    EXPECT_FALSE(submitToCddb(view_, settings_, folder_));
+    view_.discInfo().update([](DiscInfo& info) { info.artist = info.album = ""; });
+    EXPECT_FALSE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(),
               "This CD could not be submitted because: Artist name and album title not filled in.");
     const std::string dump = readFile(folder_ / "dblog.txt");
@@ -451,7 +550,7 @@ TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {
 
     // Before any table of contents was read.
     FakeDiscView unread(std::nullopt, 0);
-    EXPECT_FALSE(submitToCddb(unread, settings_, folder_));
+    EXPECT_FALSE(submitAndWait(unread, settings_, folder_));
     EXPECT_EQ(unread.recordedPrompts().texts().back(),
               "This CD could not be submitted because: The CD has not been read yet.");
 }
@@ -460,11 +559,7 @@ TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
     ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
     setCddbOption(kOptServerPort, std::nullopt, server_.port());   // left by the last lookup
     ASSERT_FALSE(std::filesystem::exists(folder_ / "dblog.txt"));  // created when missing
-    {
-        auto job = submitToCddb(view_, settings_, folder_);
-        ASSERT_TRUE(job);
-        job->join();
-    }
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
     EXPECT_TRUE(std::filesystem::exists(folder_ / "dblog.txt"));
     EXPECT_EQ(view_.recordedPrompts().texts(), std::vector<std::string>{"Entry submitted"});
     const auto requests = server_.requests();
@@ -477,11 +572,9 @@ TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
     EXPECT_NE(requests[0].body.find("TTITLE1=Two \xe4\r\n"), std::string::npos);  // ISO-8859-1
 
     fixtures_.setSubmitBody("501 Invalid header information [disc ID].\r\n");
-    auto failing = submitToCddb(view_, settings_, folder_);
-    ASSERT_TRUE(failing);
-    failing->join();
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(), "Error submitting entry");
-    EXPECT_EQ(discInfo().snapshot().submitRevision, 2);
+    EXPECT_EQ(view_.discInfo().snapshot().submitRevision, 2);
 }
 
 }  // namespace

@@ -187,10 +187,17 @@ void CddbTestServer::serve(int client) {
         requests_.push_back(request);
     }
     if (mode_ == Mode::NeverAnswer) {
-        // Hold the connection open without a word until the server stops.
-        pollfd stop{stopPipe_[0], POLLIN, 0};
-        ::poll(&stop, 1, -1);
-        return;
+        // Hold the connection open without a word until the client gives up or the server stops.
+        for (;;) {
+            pollfd waits[2] = {{client, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+            if (::poll(waits, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (waits[1].revents != 0)
+                return;
+            char discarded[256];
+            if (waits[0].revents != 0 && ::recv(client, discarded, sizeof discarded, 0) <= 0)
+                return;
+        }
     }
     sendAll(client, responder_(request));
 }

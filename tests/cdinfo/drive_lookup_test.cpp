@@ -41,7 +41,6 @@ TEST_F(DriveLookupTest, TheDiscInTheDriveIsLookedUpAndKeptInTheLibrary) {
     testing::CddbTestServer server(std::ref(fixtures));
     setenv("TONALDA_CDDB_HOST", "127.0.0.1", 1);
     cddb::resetCddbConfig();
-    discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
     FreeDbSettings settings;
     settings.Port = server.port();
     settings.QueryScript = "/~cddb/cddb.cgi";
@@ -53,7 +52,7 @@ TEST_F(DriveLookupTest, TheDiscInTheDriveIsLookedUpAndKeptInTheLibrary) {
     EXPECT_EQ(cddb::runCddbLookup(view, settings), cddb::LookupOutcome::Success);
     unsetenv("TONALDA_CDDB_HOST");
     EXPECT_EQ(server.requests().back().command(), "cddb read jazz 0c016602");
-    EXPECT_EQ(discInfo().snapshot().artist, "Drive Artist");
+    EXPECT_EQ(view.discInfo().snapshot().artist, "Drive Artist");
     EXPECT_EQ(view.titles(), (std::vector<std::string>{"Uno", "Dos"}));
 
     // The library file is named after the drive's player key.

@@ -51,7 +51,7 @@ class FakeDiscView final : public HeadlessDiscView {
                                return computeDiscIdentityFromToc(*toc);
                            }) {}
 
-    RecordingMessageSink& sink() { return static_cast<RecordingMessageSink&>(messages()); }
+    RecordingMessageSink& sink() { return notices(); }
     RecordingPrompter& recordedPrompts() { return prompts_; }
     bool identityReadable = true;
 

@@ -32,13 +32,12 @@ class LocalLibraryTest : public ::testing::Test {
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "library-XXXXXX").string();
         folder_ = ::mkdtemp(pattern.data());
-        discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
     // Gives the view's rows and discInfo() something to store.
     static void fill(FakeDiscView& view) {
-        discInfo().update([](DiscInfo& info) {
+        view.discInfo().update([](DiscInfo& info) {
             info.artist = "Die \xc3\x84rzte";
             info.album = "Album";
             info.genreIndex = 1;
@@ -72,7 +71,7 @@ TEST_F(LocalLibraryTest, FirstReadCreatesTheFileAndTheSaveFillsIt) {
     EXPECT_FALSE(readLocalLibrary(view, folder_));  // creates it empty, changes nothing
     EXPECT_EQ(std::filesystem::file_size(file), 0u);
     EXPECT_TRUE(view.sink().messages().empty());
-    EXPECT_EQ(discInfo().snapshot().artist, "Die \xc3\x84rzte");
+    EXPECT_EQ(view.discInfo().snapshot().artist, "Die \xc3\x84rzte");
 
     ASSERT_TRUE(saveLocalLibrary(view, folder_));
     const std::string text = readText(file);
@@ -85,10 +84,9 @@ TEST_F(LocalLibraryTest, FirstReadCreatesTheFileAndTheSaveFillsIt) {
     EXPECT_EQ(profile::readString(file, "URL", "2", ""), "http://example.org/?a=b");
 
     // Read back into a fresh view and a cleared record.
-    discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
     FakeDiscView fresh;
     ASSERT_TRUE(readLocalLibrary(fresh, folder_));
-    const DiscInfo info = discInfo().snapshot();
+    const DiscInfo info = fresh.discInfo().snapshot();
     EXPECT_EQ(info.artist, "Die \xc3\x84rzte");
     EXPECT_EQ(info.album, "Album");
     EXPECT_EQ(info.genreIndex, 1);
@@ -105,7 +103,7 @@ TEST_F(LocalLibraryTest, ReadingUsesDefaultsAndFillsOnlyExistingRows) {
     std::ofstream(file) << "[CDINFO]\nnum=5\n[Title1]\n1=One\n2=Two\n3=Three\n5=Five\n"
                         << "[isV1]\n1=7\n";
     ASSERT_TRUE(readLocalLibrary(view, folder_));
-    const DiscInfo info = discInfo().snapshot();
+    const DiscInfo info = view.discInfo().snapshot();
     EXPECT_EQ(info.artist, "");
     EXPECT_EQ(info.genreIndex, -1);
     const TagInfo first = view.rowTag(0);
@@ -145,12 +143,11 @@ TEST_F(LocalLibraryTest, CdPlayerIniKeysAndGenres) {
     EXPECT_EQ(profile::readString(ini, "30C14", "0", ""), "Title 1");  // first track is key 0
     EXPECT_EQ(profile::readString(ini, "30C14", "1", ""), "Title 2");
 
-    discInfo().update([](DiscInfo& info) { info = DiscInfo{}; });
     FakeDiscView fresh;
     readCdPlayerIni(fresh, ini);
-    EXPECT_EQ(discInfo().snapshot().artist, "Die \xc3\x84rzte");
-    EXPECT_EQ(discInfo().snapshot().album, "Album");
-    EXPECT_EQ(discInfo().snapshot().genreIndex, 1);
+    EXPECT_EQ(fresh.discInfo().snapshot().artist, "Die \xc3\x84rzte");
+    EXPECT_EQ(fresh.discInfo().snapshot().album, "Album");
+    EXPECT_EQ(fresh.discInfo().snapshot().genreIndex, 1);
     const TagInfo tag = fresh.rowTag(1);
     EXPECT_EQ(tag.Title1, "Title 2");
     EXPECT_EQ(tag.Artist1, "Die \xc3\x84rzte");
@@ -166,8 +163,8 @@ TEST_F(LocalLibraryTest, CdPlayerIniKeysAndGenres) {
     // A disc without a section.
     FakeDiscView unknown(testing::makeToc({{0, 2, 0}}, {1, 0, 0}));
     readCdPlayerIni(unknown, ini);
-    EXPECT_EQ(discInfo().snapshot().artist, "");
-    EXPECT_EQ(discInfo().snapshot().genreIndex, -1);
+    EXPECT_EQ(unknown.discInfo().snapshot().artist, "");
+    EXPECT_EQ(unknown.discInfo().snapshot().genreIndex, -1);
     EXPECT_EQ(unknown.rowTag(0).Title1, "");
 }
 
@@ -176,7 +173,7 @@ TEST_F(LocalLibraryTest, CdPlayerIniKeysAndGenres) {
 TEST_F(LocalLibraryTest, ALibraryFileSurvivesAKillDuringASave) {
     FakeDiscView view(testing::makeToc({{0, 2, 0}, {3, 10, 20}, {5, 0, 0}}, {9, 0, 0}));
     const auto setVersion = [&view](const std::string& version) {
-        discInfo().update([&](DiscInfo& info) { info.artist = version; });
+        view.discInfo().update([&](DiscInfo& info) { info.artist = version; });
         for (int row = 0; row < view.rowCount(); ++row)
             view.updateRowTag(
                 row, [&](TagInfo& tag) { tag.Title1 = version + " " + std::to_string(row + 1); });

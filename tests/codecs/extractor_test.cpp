@@ -12,9 +12,9 @@
 #include "cdaccess/fake_system.h"
 #include "cdaccess/jitter.h"
 #include "codecs/wav_writer.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
+#include "platform/cancel_token.h"
 #include "platform/prompter.h"
+#include "support/recording_progress.h"
 #include "support/shared_objects_scope.h"
 #include "support/temp_dir.h"
 #include "support/vdrive_fixture.h"
@@ -61,7 +61,7 @@ class ExtractorTest : public test::VirtualDriveTest {
     void SetUp() override {
         startEngine(kDrives);
         ASSERT_EQ(drives_.count, 4 + kMoreJitteryDrives);
-        cancelFlag() = 0;
+        cancel_.reset();
         settings_.blockSize = 26;
         settings_.jitterCheck = 1;
         settings_.overlap = 3;
@@ -70,7 +70,7 @@ class ExtractorTest : public test::VirtualDriveTest {
     void TearDown() override {
         for (int handle : handles_)
             engine_->closeCDHandle(handle);
-        cancelFlag() = 0;
+        cancel_.reset();
         VirtualDriveTest::TearDown();
     }
 
@@ -119,8 +119,8 @@ class ExtractorTest : public test::VirtualDriveTest {
 
     ExtractionResult extract(int handle, std::uint32_t first, std::uint32_t frames,
                              const std::string& name = "out") {
-        Extractor extractor(*engine_, settings_, view_, prompter_);
-        return extractor.extractToWav(handle, first, frames, dir_ / name);
+        Extractor extractor(*engine_, settings_, prompter_, cancel_);
+        return extractor.extractToWav(handle, first, frames, dir_ / name, &view_);
     }
 
     std::string wav(const std::string& name = "out") {
@@ -128,7 +128,8 @@ class ExtractorTest : public test::VirtualDriveTest {
     }
 
     CdRomSettings settings_;
-    RecordingMessageSink view_;
+    test::RecordingProgress view_;
+    CancelToken cancel_;
     RecordingPrompter prompter_;
     std::vector<int> handles_;
     std::optional<int> exact_;
@@ -144,19 +145,19 @@ TEST_F(ExtractorTest, WritesTheRangeAfterACanonicalHeaderWithProgressToExactly10
     EXPECT_EQ(le32(file, 4), 23556u);
     EXPECT_EQ(le32(file, 40), 23520u);
     EXPECT_EQ(file.substr(44), discAudio(40, 10));
-    const auto progress = view_.messagesOf(UM_EXTRACT_PROGRESS);
+    const auto progress = view_.values();
     ASSERT_EQ(progress.size(), 1u);  // one block of exactly the range
-    EXPECT_EQ(progress.back().wParam, 1000u);
+    EXPECT_EQ(progress.back(), 1000);
 
     // A range over several blocks, and a longer existing file replaced.
     test::writeFile(dir_ / "out.wav", std::string(200000, 'x'));
     view_.clear();
     ASSERT_EQ(extract(handle, 650, 100), ExtractionResult::Completed);  // across tracks 1 and 2
     EXPECT_EQ(wav().substr(44), discAudio(650, 100));
-    const auto steps = view_.messagesOf(UM_EXTRACT_PROGRESS);
+    const auto steps = view_.values();
     ASSERT_EQ(steps.size(), 4u);
-    EXPECT_EQ(steps[0].wParam, 260u);
-    EXPECT_EQ(steps.back().wParam, 1000u);
+    EXPECT_EQ(steps[0], 260);
+    EXPECT_EQ(steps.back(), 1000);
     EXPECT_TRUE(prompter_.prompts().empty());
 }
 
@@ -164,9 +165,9 @@ TEST_F(ExtractorTest, EmptyRangeAndCancelBeforeStartLeaveAHeaderOnlyFile) {
     ASSERT_EQ(extract(exactHandle(), 0, 0), ExtractionResult::Completed);
     EXPECT_EQ(wav().size(), 44u);
     EXPECT_EQ(le32(wav(), 40), 0u);
-    EXPECT_TRUE(view_.messages().empty());
+    EXPECT_TRUE(view_.values().empty());
 
-    cancelFlag() = 1;
+    cancel_.requestStop();
     ASSERT_EQ(extract(exactHandle(), 0, 300, "cancelled"), ExtractionResult::Cancelled);
     EXPECT_EQ(wav("cancelled").size(), 44u);
     EXPECT_EQ(le32(wav("cancelled"), 40), 0u);
@@ -178,10 +179,7 @@ TEST_F(ExtractorTest, ABlockFailingThreeTimesIsReportedOnceWithFrameErrorAndStat
     ASSERT_EQ(extract(handle, 0, 300), ExtractionResult::Failed);
     // Blocks of 26 frames from 0: the block at 78 holds the bad frame 100.
     EXPECT_EQ(prompter_.texts(), std::vector<std::string>{"Error at 78 (-4:4)\n"});
-    const auto messages = view_.messages();
-    ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.back().message, UM_EXTRACT_ERROR);
-    EXPECT_EQ(view_.messagesOf(UM_EXTRACT_PROGRESS).size(), 3u);
+    EXPECT_EQ(view_.values().size(), 3u);
     const std::string file = wav();
     EXPECT_EQ(le32(file, 4), 36u);  // sizes never updated
     EXPECT_EQ(le32(file, 40), 0u);
@@ -189,14 +187,14 @@ TEST_F(ExtractorTest, ABlockFailingThreeTimesIsReportedOnceWithFrameErrorAndStat
 }
 
 TEST_F(ExtractorTest, AFileThatCannotBeCreatedIsReportedAndNothingIsRead) {
-    Extractor extractor(*engine_, settings_, view_, prompter_);
+    Extractor extractor(*engine_, settings_, prompter_, cancel_);
     EXPECT_EQ(extractor.extractToTemp(exactHandle(), 0, 30, dir_ / "missing" / "x"),
               ExtractionResult::Failed);
     ASSERT_EQ(prompter_.texts().size(), 1u);
     EXPECT_EQ(prompter_.texts()[0].rfind(
                   "Cannot create file: " + (dir_ / "missing" / "x.tmp").string(), 0),
               0u);
-    EXPECT_EQ(view_.messages(), (std::vector<SentMessage>{{UM_EXTRACT_ERROR, 0, 0}}));
+    EXPECT_TRUE(view_.values().empty());
 }
 
 // Finds the byte offset k (|k| <= limit) at which `extracted` equals the disc's audio shifted by
@@ -280,7 +278,7 @@ TEST_F(ExtractorTest, UnworkableSettingsAreBroughtIntoRangeAndSaidOncePerJob) {
     settings_.blockSize = 3;  // not above the overlap
     settings_.overlap = 0;    // below the jitter check
     const int handle = open(1);
-    Extractor extractor(*engine_, settings_, view_, prompter_);
+    Extractor extractor(*engine_, settings_, prompter_, cancel_);
     ASSERT_EQ(extractor.extractToWav(handle, 0, 100, dir_ / "a"), ExtractionResult::Completed);
     ASSERT_EQ(extractor.extractToWav(handle, 300, 100, dir_ / "b"), ExtractionResult::Completed);
     ASSERT_EQ(prompter_.prompts().size(), 1u);
@@ -317,7 +315,6 @@ class ExtractorRangeEndTest : public test::VirtualDriveTest {
         settings_.jitterCheck = 1;
         settings_.overlap = 3;
         settings_.always = 1;
-        cancelFlag() = 0;
     }
 
     int open(int unit) {
@@ -331,7 +328,7 @@ class ExtractorRangeEndTest : public test::VirtualDriveTest {
     }
 
     CdRomSettings settings_;
-    RecordingMessageSink view_;
+    CancelToken cancel_;
     RecordingPrompter prompter_;
 };
 
@@ -351,7 +348,7 @@ TEST_F(ExtractorRangeEndTest, TheLastFrameBeforeAnUnreadableFrameIsNeverMadeUp) 
     for (int unit = 1; unit <= 6; ++unit) {
         const int handle = open(unit);
         for (int round = 0; round < 4; ++round) {
-            Extractor extractor(*engine_, settings_, view_, prompter_);
+            Extractor extractor(*engine_, settings_, prompter_, cancel_);
             const auto result = extractor.extractToWav(handle, 0, 700, dir_ / "track");
             if (result == ExtractionResult::Failed) {
                 ++failed;
@@ -384,7 +381,7 @@ TEST(ExtractorAtTheLeadOut, NoReadPassesTheDiscsEnd) {
     settings.jitterCheck = 1;
     settings.overlap = 3;
     settings.always = 1;
-    RecordingMessageSink view;
+    CancelToken cancel;
     RecordingPrompter prompter;
     test::TempDir dir;
 
@@ -396,7 +393,7 @@ TEST(ExtractorAtTheLeadOut, NoReadPassesTheDiscsEnd) {
         const int handle = engine.getCDHandle(&request);
         ASSERT_GT(handle, 0);
         fake->commands.clear();
-        Extractor extractor(engine, settings, view, prompter);
+        Extractor extractor(engine, settings, prompter, cancel);
         ASSERT_EQ(extractor.extractToWav(handle, first, 300 - first, dir / "end"),
                   ExtractionResult::Completed);
         for (const auto& command : fake->commands) {

@@ -12,9 +12,9 @@
 #include "codecs/codec_test_support.h"
 #include "codecs/mp3_settings.h"
 #include "codecs/output_name.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
+#include "platform/cancel_token.h"
 #include "platform/prompter.h"
+#include "support/recording_progress.h"
 
 namespace tonalda {
 namespace {
@@ -61,12 +61,10 @@ FakeLameState& fakeState(const fs::path& folder) {
 
 class Mp3EncoderTest : public ::testing::Test {
   protected:
-    void SetUp() override { cancelFlag() = 0; }
-    void TearDown() override { cancelFlag() = 0; }
-
     EncoderScratch scratch;
     RecordingPrompter prompter;
-    RecordingMessageSink sink;
+    test::RecordingProgress sink;
+    CancelToken cancel;
 };
 
 TEST(Mp3TablesTest, ListPositionsMapToWhatLameReceives) {
@@ -204,7 +202,7 @@ TEST_F(Mp3EncoderTest, CbrFileHasTheConfiguredStreamAndAnInfoTag) {
     writeToneWav(input, 3 * kOneSecond);
     const std::string before = readFile(input);
     fs::create_directory(scratch / "out");
-    EXPECT_TRUE(encoder.encodeFile(input, &sink, scratch / "out"));
+    EXPECT_TRUE(encoder.encodeFile(input, &sink, cancel, scratch / "out"));
 
     const fs::path output = scratch / "out" / "track01.mp3";
     auto fields = probe(output);
@@ -218,12 +216,12 @@ TEST_F(Mp3EncoderTest, CbrFileHasTheConfiguredStreamAndAnInfoTag) {
     EXPECT_TRUE(prompter.texts().empty());
 
     // One progress message per chunk; the header is not counted, so the last is under 1000.
-    const auto progress = sink.messagesOf(UM_ENCODE_PROGRESS);
+    const auto progress = sink.values();
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.size(), (3 * kOneSecond * 4 + 4607) / 4608);
-    EXPECT_EQ(progress.back().wParam, 999u);
+    EXPECT_EQ(progress.back(), 999);
     for (std::size_t i = 1; i < progress.size(); ++i)
-        EXPECT_GE(progress[i].wParam, progress[i - 1].wParam);
+        EXPECT_GE(progress[i], progress[i - 1]);
 }
 
 TEST_F(Mp3EncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
@@ -241,7 +239,7 @@ TEST_F(Mp3EncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
                                   {"VBR", c.vbr}});
         encoder.loadEncoder();
         const fs::path base = scratch / ("r" + std::to_string(c.rate) + ".wav");
-        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink));
+        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink, cancel));
         test::expectSameAudioAt(replaceLastFourCharacters(base.string(), ".mp3"),
                                 static_cast<int>(c.rate), 3.0, {1000, 440});
     }
@@ -269,11 +267,13 @@ TEST_F(Mp3EncoderTest, HeaderBitsReachTheFrames) {
     Mp3Encoder encoder(scratch.registry(), prompter);
     scratch.setValues("MP3", {{"Copyright", 1}, {"CRC", 1}, {"Original", 0}, {"Private", 1}});
     encoder.loadEncoder();
-    EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "a.wav").string(), &sink));
+    EXPECT_TRUE(
+        encoder.encodeFileTo(scratch / "in.wav", (scratch / "a.wav").string(), &sink, cancel));
     EXPECT_EQ(firstFrameBits(scratch / "a.mp3"), (HeaderBits{true, true, true, false}));
     scratch.setValues("MP3", {{"Copyright", 0}, {"CRC", 0}, {"Original", 1}, {"Private", 0}});
     encoder.loadEncoder();
-    EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "b.wav").string(), &sink));
+    EXPECT_TRUE(
+        encoder.encodeFileTo(scratch / "in.wav", (scratch / "b.wav").string(), &sink, cancel));
     EXPECT_EQ(firstFrameBits(scratch / "b.mp3"), (HeaderBits{false, false, false, true}));
 }
 
@@ -303,7 +303,8 @@ TEST_F(Mp3EncoderTest, BitrateSettingsShapeTheStream) {
     Mp3Encoder encoder(scratch.registry(), prompter);
     const auto encodeAs = [&](const std::string& name) {
         encoder.loadEncoder();
-        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / name).string(), &sink));
+        EXPECT_TRUE(
+            encoder.encodeFileTo(scratch / "in.wav", (scratch / name).string(), &sink, cancel));
         return scratch / replaceLastFourCharacters(name, ".mp3");
     };
     // The bit reservoir: used unless disabled.
@@ -335,14 +336,16 @@ TEST_F(Mp3EncoderTest, VbrHeaderSwitchDecidesTheXingFrame) {
     Mp3Encoder encoder(scratch.registry(), prompter);
     encoder.loadEncoder();
     writeToneWav(scratch / "in.wav", kOneSecond);
-    EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "plain.wav").string(), &sink));
+    EXPECT_TRUE(
+        encoder.encodeFileTo(scratch / "in.wav", (scratch / "plain.wav").string(), &sink, cancel));
     EXPECT_EQ(probe(scratch / "plain.mp3")["bit_rate"], "96000");
     EXPECT_FALSE(hasXingOrInfoFrame(scratch / "plain.mp3"));
 
     // VBR with the header: ffprobe reads the length from the Xing frame.
     scratch.setValues("MP3", {{"CBR", 0}, {"VBR", 1}, {"VBRHeader", 1}, {"Mode", 3}});
     encoder.loadEncoder();
-    EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", (scratch / "vbr.wav").string(), &sink));
+    EXPECT_TRUE(
+        encoder.encodeFileTo(scratch / "in.wav", (scratch / "vbr.wav").string(), &sink, cancel));
     EXPECT_TRUE(hasXingOrInfoFrame(scratch / "vbr.mp3"));
     auto fields = probe(scratch / "vbr.mp3");
     EXPECT_EQ(fields["channels"], "1");  // the Mono mode downmixes, it does not halve the speed
@@ -357,7 +360,7 @@ TEST_F(Mp3EncoderTest, PresetsReachLame) {
         scratch.setValues("MP3", {{"VBR", 0}, {"BPreset", 1}, {"Preset", stored}});
         encoder.loadEncoder();
         const fs::path base = scratch / ("p" + std::to_string(stored) + ".wav");
-        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink));
+        EXPECT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink, cancel));
         return probe(replaceLastFourCharacters(base.string(), ".mp3"));
     };
     // "PHONE" is 16 kbit/s mono, "FM" 112 kbit/s and "STUDIO" 256 kbit/s, both stereo.
@@ -400,7 +403,7 @@ TEST_F(Mp3EncoderTest, EveryNewStylePresetGivesItsRateAndBitrate) {
         scratch.setValues("MP3", {{"VBR", 0}, {"BPreset", 1}, {"Preset", stored}});
         encoder.loadEncoder();
         const fs::path base = scratch / ("preset" + std::to_string(stored) + ".wav");
-        ASSERT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink));
+        ASSERT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink, cancel));
         auto fields = probe(replaceLastFourCharacters(base.string(), ".mp3"));
         ASSERT_TRUE(fields.count("bit_rate") && fields.count("sample_rate"));
         const int rate = std::stoi(fields["sample_rate"]);
@@ -419,9 +422,9 @@ TEST_F(Mp3EncoderTest, HeaderOnlyWavStillGivesAValidFile) {
     writeToneWav(scratch / "empty.wav", 0);
     Mp3Encoder real(scratch.registry(), prompter);
     real.loadEncoder();
-    EXPECT_TRUE(real.encodeFile(scratch / "empty.wav", &sink, scratch.path()));
+    EXPECT_TRUE(real.encodeFile(scratch / "empty.wav", &sink, cancel, scratch.path()));
     EXPECT_TRUE(fs::exists(scratch / "empty.mp3"));
-    EXPECT_TRUE(sink.messagesOf(UM_ENCODE_PROGRESS).empty());
+    EXPECT_TRUE(sink.values().empty());
     // No audio frames: what LAME flushes, led by the Info frame.
     const std::string mp3 = readFile(scratch / "empty.mp3");
     ASSERT_GE(mp3.size(), 4u);
@@ -434,7 +437,7 @@ TEST_F(Mp3EncoderTest, HeaderOnlyWavStillGivesAValidFile) {
     fake.loadEncoder();
     FakeLameState& state = fakeState(testModuleDir("fake-lame"));
     state = {};
-    EXPECT_TRUE(fake.encodeFile(scratch / "empty.wav", &sink, scratch.path()));
+    EXPECT_TRUE(fake.encodeFile(scratch / "empty.wav", &sink, cancel, scratch.path()));
     EXPECT_EQ(state.calls, (std::vector<std::string>{"init", "deinit", "close", "infotag"}));
     EXPECT_EQ(readFile(scratch / "empty.mp3"), "FFF");
 }
@@ -450,7 +453,8 @@ TEST_F(Mp3EncoderTest, ChunksFollowTheModuleAndDropAnOddByte) {
     // 1200 frames and one stray byte: 2400 samples, a full chunk of 2304 and 96 more.
     writeToneWav(scratch / "odd.wav", 1200, 1);
     const fs::path output = scratch / "odd.mp3";
-    EXPECT_TRUE(encoder.encodeFileTo(scratch / "odd.wav", (scratch / "odd.wav").string(), &sink));
+    EXPECT_TRUE(
+        encoder.encodeFileTo(scratch / "odd.wav", (scratch / "odd.wav").string(), &sink, cancel));
     EXPECT_EQ(state.sampleCounts, (std::vector<std::uint32_t>{2304, 96}));
     EXPECT_EQ(std::memcmp(&state.config, &encoder.configuration(), sizeof state.config), 0);
     // The tag call comes after the stream is closed and the file is complete on disk.
@@ -469,7 +473,7 @@ TEST_F(Mp3EncoderTest, OlderModuleWithoutInfoTagGetsTheVbrHeaderCall) {
     FakeLameState& state = fakeState(testModuleDir("fake-lame-old"));
     state = {};
     writeToneWav(scratch / "a.tmp", 100);
-    EXPECT_TRUE(fake.encodeFile(scratch / "a.tmp", &sink, scratch.path()));
+    EXPECT_TRUE(fake.encodeFile(scratch / "a.tmp", &sink, cancel, scratch.path()));
     EXPECT_EQ(state.calls.back(), "vbrheader");
     EXPECT_EQ(state.tagPath, (scratch / "a.mp3").string());
     EXPECT_EQ(state.fileSizeAtTag, 4 + 3);
@@ -481,7 +485,7 @@ TEST_F(Mp3EncoderTest, OlderModuleWithoutInfoTagGetsTheVbrHeaderCall) {
     real.loadEncoder();
     ASSERT_TRUE(real.usable());
     writeToneWav(scratch / "b.tmp", kOneSecond);
-    EXPECT_TRUE(real.encodeFile(scratch / "b.tmp", &sink, scratch.path()));
+    EXPECT_TRUE(real.encodeFile(scratch / "b.tmp", &sink, cancel, scratch.path()));
     EXPECT_TRUE(hasXingOrInfoFrame(scratch / "b.mp3"));
     EXPECT_TRUE(prompter.texts().empty());
 }
@@ -492,15 +496,14 @@ TEST_F(Mp3EncoderTest, CancelDeletesTheOutputAndKeepsTheInput) {
     encoder.loadEncoder();
     writeToneWav(scratch / "in.wav", 2 * kOneSecond);
     const std::string before = readFile(scratch / "in.wav");
-    RecordingMessageSink cancelling([](const SentMessage& message) {
-        if (message.wParam > 300)
-            cancelFlag() = 1;
-        return LParam{0};
+    test::RecordingProgress cancelling([this](int value) {
+        if (value > 300)
+            cancel.requestStop();
     });
-    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &cancelling, scratch.path()));
+    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &cancelling, cancel, scratch.path()));
     EXPECT_FALSE(fs::exists(scratch / "in.mp3"));
     EXPECT_EQ(readFile(scratch / "in.wav"), before);
-    EXPECT_LT(cancelling.messagesOf(UM_ENCODE_PROGRESS).back().wParam, 500u);
+    EXPECT_LT(cancelling.values().back(), 500);
 }
 
 TEST_F(Mp3EncoderTest, LoadFailuresAreShownAndLeaveTheEncoderUnusable) {
@@ -522,7 +525,7 @@ TEST_F(Mp3EncoderTest, LoadFailuresAreShownAndLeaveTheEncoderUnusable) {
     FakeLameState& state = fakeState(testModuleDir("lame-missing-entry"));
     state = {};
     writeToneWav(scratch / "in.wav", 3000);
-    EXPECT_FALSE(incomplete.encodeFile(scratch / "in.wav", &sink, scratch.path()));
+    EXPECT_FALSE(incomplete.encodeFile(scratch / "in.wav", &sink, cancel, scratch.path()));
     EXPECT_TRUE(state.calls.empty());  // not even beVersion
     EXPECT_FALSE(fs::exists(scratch / "in.mp3"));
 
@@ -541,12 +544,12 @@ TEST_F(Mp3EncoderTest, StreamFailuresAreShownAndLeaveNoOutput) {
 
     state = {};
     state.initResult = 2;
-    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, scratch.path()));
+    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, cancel, scratch.path()));
     EXPECT_FALSE(fs::exists(scratch / "in.mp3"));
 
     state = {};
     state.failEncodeAt = 2;
-    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, scratch.path()));
+    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, cancel, scratch.path()));
     EXPECT_FALSE(fs::exists(scratch / "in.mp3"));
     EXPECT_EQ(state.calls,
               (std::vector<std::string>{"init", "encode", "encode", "close"}));  // no tag
@@ -554,7 +557,7 @@ TEST_F(Mp3EncoderTest, StreamFailuresAreShownAndLeaveNoOutput) {
     // A failing flush is shown, and the file is still finished.
     state = {};
     state.deinitResult = 5;
-    EXPECT_TRUE(encoder.encodeFile(scratch / "in.wav", &sink, scratch.path()));
+    EXPECT_TRUE(encoder.encodeFile(scratch / "in.wav", &sink, cancel, scratch.path()));
     EXPECT_TRUE(fs::exists(scratch / "in.mp3"));
     EXPECT_EQ(std::count(state.calls.begin(), state.calls.end(), "close"), 1);
 
@@ -569,7 +572,7 @@ TEST_F(Mp3EncoderTest, RealModuleRefusingTheSettingsReportsItsCode) {
     Mp3Encoder encoder(scratch.registry(), prompter);
     encoder.loadEncoder();
     writeToneWav(scratch / "in.wav", 100);
-    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, scratch.path()));
+    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, cancel, scratch.path()));
     EXPECT_FALSE(fs::exists(scratch / "in.mp3"));
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Error opening encoding stream (2) err"});
 }
@@ -578,19 +581,19 @@ TEST_F(Mp3EncoderTest, FilesThatCannotBeOpenedAreReportedNotWritten) {
     useCbr(scratch, 11, 0);
     Mp3Encoder encoder(scratch.registry(), prompter);
     encoder.loadEncoder();
-    EXPECT_FALSE(encoder.encodeFile(scratch / "absent.wav", &sink, scratch.path()));
+    EXPECT_FALSE(encoder.encodeFile(scratch / "absent.wav", &sink, cancel, scratch.path()));
     writeToneWav(scratch / "in.wav", 100);
-    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, scratch / "no" / "folder"));
+    EXPECT_FALSE(encoder.encodeFile(scratch / "in.wav", &sink, cancel, scratch / "no" / "folder"));
     // An input named like its output would be truncated by creating the output.
     writeToneWav(scratch / "song.mp3", 100);
     const std::string before = readFile(scratch / "song.mp3");
     EXPECT_FALSE(
-        encoder.encodeFileTo(scratch / "song.mp3", (scratch / "song.mp3").string(), &sink));
+        encoder.encodeFileTo(scratch / "song.mp3", (scratch / "song.mp3").string(), &sink, cancel));
     EXPECT_EQ(readFile(scratch / "song.mp3"), before);
     ASSERT_EQ(prompter.texts().size(), 3u);
     EXPECT_NE(prompter.texts()[0].find("absent.wav"), std::string::npos);
     EXPECT_NE(prompter.texts()[1].find("folder"), std::string::npos);
-    EXPECT_TRUE(sink.messages().empty());
+    EXPECT_TRUE(sink.values().empty());
 }
 
 }  // namespace

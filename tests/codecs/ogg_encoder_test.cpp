@@ -8,9 +8,9 @@
 #include "codecs/codec_test_support.h"
 #include "codecs/ogg_settings.h"
 #include "codecs/stdio_file.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
-#include "rip/tag_info.h"
+#include "codecs/tag_info.h"
+#include "platform/cancel_token.h"
+#include "support/recording_progress.h"
 
 namespace tonalda {
 namespace {
@@ -25,23 +25,21 @@ using test::writeToneWav;
 class OggEncoderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        cancelFlag() = 0;
         settings.Stereo = 1;
         settings.VBR = 1;
         settings.Quality = 40;
     }
-    void TearDown() override { cancelFlag() = 0; }
 
     // Encodes a WAV file as the jobs do: input positioned after the header, both files owned
     // here. Returns what encodeStream returned, or nullopt when beginStream failed.
     std::optional<bool> encode(const fs::path& wav, const fs::path& ogg, const TagInfo* tags,
-                               MessageSink* notify) {
+                               ProgressSink* notify) {
         UniqueFile in = openFile(wav, "rb");
         UniqueFile out = openFile(ogg, "wb");
         std::fseek(in.get(), 44, SEEK_SET);
         std::optional<bool> finished;
         if (encoder.beginStream(out.get(), tags))
-            finished = encoder.encodeStream(in.get(), out.get(), notify);
+            finished = encoder.encodeStream(in.get(), out.get(), notify, cancel);
         encoder.endStream();
         return finished;
     }
@@ -49,7 +47,8 @@ class OggEncoderTest : public ::testing::Test {
     TempDir dir;
     OggSettings settings;
     OggEncoder encoder{settings};
-    RecordingMessageSink sink;
+    test::RecordingProgress sink;
+    CancelToken cancel;
 };
 
 TEST_F(OggEncoderTest, StereoQualityModeWithComments) {
@@ -81,10 +80,10 @@ TEST_F(OggEncoderTest, StereoQualityModeWithComments) {
 
     // One message per 4096-byte read, the end-of-file reads included; the header is not
     // counted, so the last is just under 1000.
-    const auto progress = sink.messagesOf(UM_ENCODE_PROGRESS);
+    const auto progress = sink.values();
     ASSERT_GE(progress.size(), 2 * 44100 * 4 / 4096u);
-    EXPECT_EQ(progress.back().wParam, 999u);
-    EXPECT_EQ(progress[0].wParam, 4096u * 1000 / (2 * 44100 * 4 + 44));
+    EXPECT_EQ(progress.back(), 999);
+    EXPECT_EQ(progress[0], 4096 * 1000 / (2 * 44100 * 4 + 44));
 }
 
 TEST_F(OggEncoderTest, VersionOneFieldsAndNoTagRecord) {
@@ -146,14 +145,14 @@ TEST_F(OggEncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
         SCOPED_TRACE(rate);
         settings.Samplerate = position;
         const fs::path ogg = dir / ("r" + std::to_string(rate) + ".ogg");
-        RecordingMessageSink progress;
+        test::RecordingProgress progress;
         ASSERT_EQ(encode(dir / "in.wav", ogg, nullptr, &progress), std::optional(true));
         EXPECT_EQ(runCommand("ogginfo " + quoted(ogg)).status, 0);
         test::expectSameAudioAt(ogg, rate, 3.0, {1000, 440});
         // Still one message per 4096 bytes read, the last just under 1000.
-        const auto messages = progress.messagesOf(UM_ENCODE_PROGRESS);
+        const auto messages = progress.values();
         EXPECT_GE(messages.size(), 3 * 44100 * 4 / 4096u);
-        EXPECT_EQ(messages.back().wParam, 999u);
+        EXPECT_EQ(messages.back(), 999);
     }
 
     // Short inputs: the resampler's filter is drained at the end, stray bytes are dropped.
@@ -196,17 +195,16 @@ TEST_F(OggEncoderTest, HeaderOnlyInputAndAPartialFrame) {
 
 TEST_F(OggEncoderTest, CancelLeavesTheStreamUnfinished) {
     writeToneWav(dir / "in.wav", 3 * 44100);
-    RecordingMessageSink cancelling([](const SentMessage& message) {
-        if (message.wParam > 200)
-            cancelFlag() = 1;
-        return LParam{0};
+    test::RecordingProgress cancelling([this](int value) {
+        if (value > 200)
+            cancel.requestStop();
     });
     ASSERT_EQ(encode(dir / "in.wav", dir / "cut.ogg", nullptr, &cancelling), std::optional(false));
     const auto check = runCommand("ogginfo " + quoted(dir / "cut.ogg"));
     EXPECT_NE(check.output.find("EOS not set"), std::string::npos) << check.output;
 
     // The next file starts cleanly.
-    cancelFlag() = 0;
+    cancel.reset();
     ASSERT_EQ(encode(dir / "in.wav", dir / "next.ogg", nullptr, &sink), std::optional(true));
     EXPECT_EQ(runCommand("ogginfo " + quoted(dir / "next.ogg")).status, 0);
 }

@@ -7,11 +7,11 @@
 
 #include "codecs/codec_test_support.h"
 #include "codecs/stdio_file.h"
+#include "codecs/tag_info.h"
 #include "codecs/wma_settings.h"
-#include "platform/cancel_flag.h"
-#include "platform/messages.h"
+#include "platform/cancel_token.h"
 #include "platform/prompter.h"
-#include "rip/tag_info.h"
+#include "support/recording_progress.h"
 
 namespace tonalda {
 namespace {
@@ -24,9 +24,6 @@ using test::writeToneWav;
 
 class WmaEncoderTest : public ::testing::Test {
   protected:
-    void SetUp() override { cancelFlag() = 0; }
-    void TearDown() override { cancelFlag() = 0; }
-
     // Opens a writer, feeds the WAV file and closes it, as the jobs do.
     bool encodeWav(const fs::path& wav, const fs::path& wma, std::uint32_t bitrate,
                    std::uint32_t rate, std::uint32_t channels, const TagInfo* tags = nullptr) {
@@ -37,14 +34,15 @@ class WmaEncoderTest : public ::testing::Test {
         if (tags)
             encoder.setAttributes(settings, *tags);
         UniqueFile in = openFile(wav, "rb");
-        const bool complete = encoder.writeWavData(in.get(), &sink);
+        const bool complete = encoder.writeWavData(in.get(), &sink, cancel);
         EXPECT_EQ(encoder.closeWriter(), 0);
         return complete;
     }
 
     EncoderScratch scratch;
     RecordingPrompter prompter;
-    RecordingMessageSink sink;
+    test::RecordingProgress sink;
+    CancelToken cancel;
     WmaSettings settings;
     WmaEncoder encoder{scratch.registry(), prompter};
 };
@@ -113,10 +111,10 @@ TEST_F(WmaEncoderTest, FileDecodesWithItsAttributes) {
     EXPECT_NEAR(static_cast<double>(samples.size()) / 2, 2 * 44100, 4096);
 
     // Progress per 16384-byte block; the skipped header counts as done, so it ends at 1000.
-    const auto progress = sink.messagesOf(UM_ENCODE_PROGRESS);
+    const auto progress = sink.values();
     EXPECT_EQ(progress.size(), (2 * 44100 * 4 + 16383) / 16384u);
-    EXPECT_EQ(progress.front().wParam, (44 + 16384) * 1000u / (2 * 44100 * 4 + 44));
-    EXPECT_EQ(progress.back().wParam, 1000u);
+    EXPECT_EQ(progress.front(), (44 + 16384) * 1000 / (2 * 44100 * 4 + 44));
+    EXPECT_EQ(progress.back(), 1000);
 }
 
 TEST_F(WmaEncoderTest, OneChannelGetsTheMeanOfBoth) {
@@ -158,15 +156,15 @@ TEST_F(WmaEncoderTest, ChosenSampleRateResamplesAndKeepsLengthAndPitch) {
     for (const auto& [bitrate, rate] : {std::pair{48000u, 22050u}, std::pair{64000u, 32000u}}) {
         SCOPED_TRACE(rate);
         const fs::path wma = scratch / ("r" + std::to_string(rate) + ".wma");
-        RecordingMessageSink progress;
+        test::RecordingProgress progress;
         std::uint32_t chunk = 0;
         ASSERT_EQ(encoder.openWriter(wma, bitrate, rate, 2, chunk), 0);
         UniqueFile in = openFile(scratch / "in.tmp", "rb");
-        EXPECT_TRUE(encoder.writeWavData(in.get(), &progress));
+        EXPECT_TRUE(encoder.writeWavData(in.get(), &progress, cancel));
         EXPECT_EQ(encoder.closeWriter(), 0);
         test::expectSameAudioAt(wma, static_cast<int>(rate), 3.0, {1000, 440});
         EXPECT_EQ(probe(wma).count("TAG:title"), 0u);
-        EXPECT_EQ(progress.messagesOf(UM_ENCODE_PROGRESS).back().wParam, 1000u);
+        EXPECT_EQ(progress.values().back(), 1000);
     }
     // One channel at a lower rate: the mean of both, resampled. Opposed channels cancel out.
     test::writeSameToneWav(scratch / "same.tmp", 2 * 44100, 1000);
@@ -204,16 +202,15 @@ TEST_F(WmaEncoderTest, WriterConvertsAnInputFormatOtherThanItsOutput) {
 
 TEST_F(WmaEncoderTest, CancelStopsBeforeTheNextBlock) {
     writeToneWav(scratch / "in.tmp", 3 * 44100);
-    RecordingMessageSink cancelling([](const SentMessage& message) {
-        if (message.wParam > 100)
-            cancelFlag() = 1;
-        return LParam{0};
+    test::RecordingProgress cancelling([this](int value) {
+        if (value > 100)
+            cancel.requestStop();
     });
     std::uint32_t chunk = 0;
     ASSERT_EQ(encoder.openWriter(scratch / "cut.wma", 64000, 44100, 2, chunk), 0);
     UniqueFile in = openFile(scratch / "in.tmp", "rb");
-    EXPECT_FALSE(encoder.writeWavData(in.get(), &cancelling));
-    EXPECT_LT(cancelling.messagesOf(UM_ENCODE_PROGRESS).back().wParam, 200u);
+    EXPECT_FALSE(encoder.writeWavData(in.get(), &cancelling, cancel));
+    EXPECT_LT(cancelling.values().back(), 200);
     EXPECT_EQ(encoder.closeWriter(), 0);
     EXPECT_FALSE(encoder.hasWriter());
 }

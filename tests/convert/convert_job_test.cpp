@@ -7,11 +7,11 @@
 
 #include <sstream>
 
-#include "app/installer.h"
 #include "codecs/codec_test_support.h"
 #include "convert/convert_list.h"
-#include "platform/cancel_flag.h"
 #include "platform/prompter.h"
+#include "support/installed_settings.h"
+#include "support/job_view.h"
 
 namespace tonalda {
 namespace {
@@ -21,10 +21,7 @@ constexpr std::uint32_t kFrames = 44100;  // one second each
 class ConvertJobTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        InstallPlace place{test::moduleDir(), dir_.path(), dir_ / "cache", dir_ / "data",
-                           "test@host"};
-        std::ostringstream errors;
-        ASSERT_TRUE(install(registry_, defaultSettings(place), true, errors).ok) << errors.str();
+        ASSERT_NO_FATAL_FAILURE(test::installDefaultSettings(registry_.file(), dir_.path()));
         ASSERT_TRUE(options_.ogg.load(registry_));
         ASSERT_TRUE(options_.wma.load(registry_));
         options_.encodeFolder = dir_ / "encoded";
@@ -35,14 +32,12 @@ class ConvertJobTest : public ::testing::Test {
             sources_.push_back((dir_ / source).string());
         }
         list_.addFiles(sources_, prompter_);
-        cancelFlag() = 0;
     }
-    void TearDown() override { cancelFlag() = 0; }
 
     std::vector<std::string> statuses(const ConvertJob& job) const {
         std::vector<std::string> result;
         for (const ConvertEntry& entry : job.entries())
-            result.push_back(entry.status);
+            result.push_back(std::string(statusText(entry.status)));
         return result;
     }
     std::filesystem::path encoded(const std::string& name) const { return dir_ / "encoded" / name; }
@@ -72,11 +67,11 @@ TEST_F(ConvertJobTest, ThreeWavsToEachFormatLandInTheEncodeFolderWithTheirTags) 
         SCOPED_TRACE(extension);
         std::filesystem::create_directories(dir_ / "encoded");
         test::writeFile(encoded("Song" + extension), "an older file of that name");
-        RecordingMessageSink view;
-        ConvertJob job(registry_, view, prompter_);
+        test::JobView view;
+        ConvertJob job(registry_, prompter_, view.events());
         ASSERT_TRUE(job.start(list_, format, options_));
         EXPECT_EQ(list_.row(2).status, "Waiting");
-        job.wait();
+        view.follow(job);
 
         EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
         EXPECT_EQ(statuses(job), std::vector<std::string>(3, "Encoded"));
@@ -88,8 +83,8 @@ TEST_F(ConvertJobTest, ThreeWavsToEachFormatLandInTheEncodeFolderWithTheirTags) 
         for (const SentMessage& sent : view.messages())
             if (sent.message != UM_ENCODE_PROGRESS)
                 outline.push_back(std::to_string(sent.message - kFirstUserMessage));
-        EXPECT_EQ(outline,
-                  (std::vector<std::string>{"106", "107", "106", "107", "106", "107", "109"}));
+        EXPECT_EQ(outline, (std::vector<std::string>{"104", "106", "107", "106", "107", "106",
+                                                     "107", "105"}));
         const auto progress = view.messagesOf(UM_ENCODE_PROGRESS);
         ASSERT_FALSE(progress.empty());
         if (format == OutputFormat::Wma)
@@ -124,22 +119,24 @@ TEST_F(ConvertJobTest, CancelDuringTheSecondLeavesNoSecondOrThirdOutput) {
         SCOPED_TRACE(extension);
         ConvertJob* running = nullptr;
         int begun = 0;
-        RecordingMessageSink view([&](const SentMessage& sent) -> LParam {
-            begun += sent.message == UM_ENCODE_BEGIN;
-            if (begun == 2 && sent.message == UM_ENCODE_PROGRESS && running)
-                running->cancel();
-            return 0;
+        // Handled on the worker's thread, so that the cancel lands while the second encodes.
+        test::JobView view(test::JobView::Delivery::OnPostingThread, [&](const JobNotice& notice) {
+            for (const SentMessage& sent : userMessagesOf(notice.event)) {
+                begun += sent.message == UM_ENCODE_BEGIN;
+                if (begun == 2 && sent.message == UM_ENCODE_PROGRESS && running)
+                    running->requestStop();
+            }
         });
-        ConvertJob job(registry_, view, prompter_);
+        ConvertJob job(registry_, prompter_, view.events());
         running = &job;
         ASSERT_TRUE(job.start(list_, format, options_));
-        job.wait();
+        view.follow(job);
 
         EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Canceled", "Canceled"}));
         EXPECT_FALSE(job.succeeded());
         EXPECT_EQ(filesIn(dir_ / "encoded"), std::vector<std::string>{"Song" + extension});
         EXPECT_EQ(begun, 2);
-        EXPECT_EQ(view.messages().back().message, UM_CONVERT_END);
+        EXPECT_EQ(view.finished(), JobOutcome::Canceled);
         EXPECT_EQ(job.currentRow(), 1);
         std::filesystem::remove_all(dir_ / "encoded");
     }
@@ -150,11 +147,11 @@ TEST_F(ConvertJobTest, AFileThatCannotBeReadIsAnErrorAndTheJobGoesOn) {
     for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
         const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
         SCOPED_TRACE(extension);
-        RecordingMessageSink view;
+        test::JobView view;
         RecordingPrompter prompter;
-        ConvertJob job(registry_, view, prompter);
+        ConvertJob job(registry_, prompter, view.events());
         ASSERT_TRUE(job.start(list_, format, options_));
-        job.wait();
+        view.follow(job);
         EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Error", "Encoded"}));
         EXPECT_EQ(prompter.texts().size(), 1u);
         EXPECT_EQ(filesIn(dir_ / "encoded"),
@@ -165,10 +162,10 @@ TEST_F(ConvertJobTest, AFileThatCannotBeReadIsAnErrorAndTheJobGoesOn) {
 
 TEST_F(ConvertJobTest, RefusedOggSetupIsReportedAndLeavesNoEmptyFile) {
     options_.ogg.Samplerate = 42;  // off the list: libvorbisenc refuses it
-    RecordingMessageSink view;
-    ConvertJob job(registry_, view, prompter_);
+    test::JobView view;
+    ConvertJob job(registry_, prompter_, view.events());
     ASSERT_TRUE(job.start(list_, OutputFormat::Ogg, options_));
-    job.wait();
+    view.follow(job);
     EXPECT_EQ(statuses(job), std::vector<std::string>(3, "Error"));
     EXPECT_EQ(prompter_.texts().size(), 3u);
     EXPECT_TRUE(filesIn(dir_ / "encoded").empty());
@@ -183,11 +180,11 @@ TEST_F(ConvertJobTest, AWriteFailureIsReportedWithTheFileAndReasonAndLeavesNoFil
         SCOPED_TRACE(extension);
         const auto full = encoded("Second" + extension);
         std::filesystem::create_symlink("/dev/full", full);
-        RecordingMessageSink view;
+        test::JobView view;
         RecordingPrompter prompter;
-        ConvertJob job(registry_, view, prompter);
+        ConvertJob job(registry_, prompter, view.events());
         ASSERT_TRUE(job.start(list_, format, options_));
-        job.wait();
+        view.follow(job);
         EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Error", "Encoded"}));
         ASSERT_EQ(prompter.texts().size(), 1u);
         EXPECT_EQ(prompter.texts()[0],
@@ -210,11 +207,11 @@ TEST_F(ConvertJobTest, ASourceThatWouldBeItsOwnOutputIsLeftAlone) {
         const std::string before = test::readFile(source);
         ConvertList list;
         list.addFiles({source.string()}, prompter_);
-        RecordingMessageSink view;
+        test::JobView view;
         RecordingPrompter prompter;
-        ConvertJob job(registry_, view, prompter);
+        ConvertJob job(registry_, prompter, view.events());
         ASSERT_TRUE(job.start(list, format, options_));
-        job.wait();
+        view.follow(job);
         EXPECT_EQ(statuses(job), std::vector<std::string>{"Error"});
         EXPECT_EQ(prompter.texts().size(), 1u);
         EXPECT_TRUE(test::readFile(source) == before);
@@ -222,12 +219,12 @@ TEST_F(ConvertJobTest, ASourceThatWouldBeItsOwnOutputIsLeftAlone) {
 }
 
 TEST_F(ConvertJobTest, NothingStartsForAnEmptyListOrWav) {
-    RecordingMessageSink view;
-    ConvertJob job(registry_, view, prompter_);
+    test::JobView view;
+    ConvertJob job(registry_, prompter_, view.events());
     ConvertList empty;
     EXPECT_FALSE(job.start(empty, OutputFormat::Mp3, options_));
     EXPECT_FALSE(job.start(list_, OutputFormat::Wav, options_));
-    EXPECT_TRUE(view.messages().empty());
+    EXPECT_FALSE(view.events().waitForEvents(std::chrono::milliseconds(0)));
     EXPECT_EQ(list_.row(0).status, "");
 }
 
@@ -296,10 +293,10 @@ TEST_F(ConvertJobTest, OnlyTheDataChunkIsEncodedWhateverSurroundsIt) {
     for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Ogg}) {
         const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
         SCOPED_TRACE(extension);
-        RecordingMessageSink view;
-        ConvertJob job(registry_, view, prompter_);
+        test::JobView view;
+        ConvertJob job(registry_, prompter_, view.events());
         ASSERT_TRUE(job.start(sources, format, options_));
-        job.wait();
+        view.follow(job);
         EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
         EXPECT_EQ(statuses(job), std::vector<std::string>(4, "Encoded"));
         const auto reference = test::decode(encoded("Song" + extension));
@@ -321,12 +318,12 @@ TEST_F(ConvertJobTest, AudioAfterOtherChunksIsFoundAndOtherAudioIsRefused) {
     test::writeFile(dir_ / "fast.wav", other);
     options_.tempFolder = dir_ / "temp";
 
-    RecordingMessageSink view;
-    ConvertJob job(registry_, view, prompter_);
+    test::JobView view;
+    ConvertJob job(registry_, prompter_, view.events());
     ASSERT_TRUE(
         job.start({sources_[0], (dir_ / "listed.wav").string(), (dir_ / "fast.wav").string()},
                   OutputFormat::Mp3, options_));
-    job.wait();
+    view.follow(job);
     EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Encoded", "Error"}));
     // The same audio gives the same MP3, whatever chunks came before it.
     EXPECT_EQ(test::readFile(encoded("listed.mp3")), test::readFile(encoded("Song.mp3")));

@@ -21,7 +21,7 @@ std::vector<std::string> ripNames(const std::string& extension) {
 
 std::map<std::string, std::string> id3Frames(const std::filesystem::path& file) {
     const auto result = test::runCommand(
-        "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/rip/read_id3.py " + test::quoted(file));
+        "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/codecs/read_id3.py " + test::quoted(file));
     std::map<std::string, std::string> frames;
     std::size_t start = 0;
     while (start < result.output.size()) {
@@ -131,6 +131,53 @@ TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
           "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
           "Track 5 \"Track 05\": Canceled\n"})
         EXPECT_NE(result.out.find(line), std::string::npos) << line << result.out;
+}
+
+// The decoded audio of an Ogg Vorbis file.
+std::string oggAudio(const std::filesystem::path& file) {
+    return test::runCommand("oggdec -Q -R -o - " + test::quoted(file), false).output;
+}
+
+TEST(CliRip, TwoProgramsRippingTwoUntitledDiscsThroughOneTemporaryFolderKeepTheirOwnAudio) {
+    // The drives read at four times real time, so the two rips overlap for seconds. Both discs
+    // are untitled: their tracks compose the same names.
+    const std::string discs[] = {"gen:seed 101/track audio 0:04/track audio 0:03,speed=4,noaudio",
+                                 "gen:seed 202/track audio 0:04/track audio 0:03,speed=4,noaudio"};
+    std::vector<std::unique_ptr<CliScratch>> scratches;
+    const auto shared = std::filesystem::temp_directory_path() /
+                        ("tonalda-shared-temp-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(shared);
+    for (const std::string& disc : discs) {
+        scratches.push_back(std::make_unique<CliScratch>(disc));
+        scratches.back()->setString("Misc", "Temppath", shared.string());
+    }
+    const std::vector<std::string> rip = {"rip", "--format", "ogg"};
+
+    // Each alone first: the audio each disc's files must hold.
+    std::vector<std::vector<std::string>> alone;
+    for (const auto& scratch : scratches) {
+        const ProcessResult result = scratch->run(rip);
+        ASSERT_EQ(result.exitStatus, 0) << result.err;
+        alone.push_back({oggAudio(scratch->ripFolder() / "Track 01.ogg"),
+                         oggAudio(scratch->ripFolder() / "Track 02.ogg")});
+        std::filesystem::remove_all(scratch->ripFolder());
+    }
+    ASSERT_NE(alone[0][0], alone[1][0]) << "the discs differ";
+
+    // Then both at once.
+    CliProcess first(kCliProgram, rip, scratches[0]->environment());
+    CliProcess second(kCliProgram, rip, scratches[1]->environment());
+    const ProcessResult results[] = {first.finish(), second.finish()};
+    for (std::size_t disc = 0; disc < 2; ++disc) {
+        SCOPED_TRACE("disc " + std::to_string(disc + 1));
+        EXPECT_EQ(results[disc].exitStatus, 0) << results[disc].err;
+        const auto folder = scratches[disc]->ripFolder();
+        EXPECT_EQ(filesUnder(folder), ripNames(".ogg"));
+        EXPECT_TRUE(oggAudio(folder / "Track 01.ogg") == alone[disc][0]);
+        EXPECT_TRUE(oggAudio(folder / "Track 02.ogg") == alone[disc][1]);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(shared)) << "no temporary file is left";
+    std::filesystem::remove_all(shared);
 }
 
 TEST(CliRip, AReadErrorInTheSecondTrackIsToldOnceAndEndsTheJob) {

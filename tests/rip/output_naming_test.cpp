@@ -6,11 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "codecs/output_format.h"
+#include "codecs/output_settings.h"
 #include "platform/messages.h"
 #include "platform/registry.h"
 #include "platform/text_codec.h"
-#include "rip/output_format.h"
-#include "rip/output_settings.h"
 #include "support/temp_dir.h"
 
 namespace tonalda {
@@ -263,7 +263,7 @@ TEST_F(OutputSettingsTest, SaveWritesReloadsAndTellsTheMainWindow) {
     install();
     OutputSettings settings{"/new/rips", "/new/enc", 2, 7, 4};
     RecordingMessageSink mainWindow;
-    EXPECT_TRUE(settings.save(registry_, &mainWindow));
+    EXPECT_TRUE(settings.save(registry_, [&] { mainWindow.send(UM_OUTPUT_CHANGED); }));
     EXPECT_EQ(mainWindow.messagesOf(UM_OUTPUT_CHANGED).size(), 1u);
 
     OutputSettings reread;

@@ -2,17 +2,16 @@
 // A rip job over generated discs in virtual drives, with the settings the installer writes, read
 // into the records the job takes; the rip and temporary folders are the test's own.
 
-#include <sstream>
-
-#include "app/installer.h"
 #include "cdaccess/cdrom_settings.h"
 #include "codecs/codec_test_support.h"
+#include "codecs/output_settings.h"
 #include "platform/messages.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
 #include "rip/rip_job.h"
 #include "rip/track_list.h"
+#include "support/installed_settings.h"
+#include "support/job_view.h"
 #include "support/vdrive_fixture.h"
 
 namespace tonalda::test {
@@ -20,9 +19,7 @@ namespace tonalda::test {
 class RipJobTest : public VirtualDriveTest {
   protected:
     void installDefaults() {
-        InstallPlace place{moduleDir(), dir_.path(), dir_ / "cache", dir_ / "data", "test@host"};
-        std::ostringstream errors;
-        ASSERT_TRUE(install(registry_, defaultSettings(place), true, errors).ok) << errors.str();
+        ASSERT_NO_FATAL_FAILURE(test::installDefaultSettings(registry_.file(), dir_.path()));
         OutputSettings output;
         ASSERT_TRUE(output.load(registry_));
         ASSERT_TRUE(options_.cdrom.load(registry_));
@@ -45,7 +42,7 @@ class RipJobTest : public VirtualDriveTest {
     std::vector<std::string> statuses(const RipJob& job) const {
         std::vector<std::string> result;
         for (const RipEntry& entry : job.entries())
-            result.push_back(entry.status);
+            result.push_back(std::string(statusText(entry.status)));
         return result;
     }
 

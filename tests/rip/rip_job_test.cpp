@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/cancel_flag.h"
-#include "rip/output_format.h"
+#include "codecs/output_format.h"
 #include "rip/rip_job_fixture.h"
 
 namespace tonalda {
@@ -28,11 +27,6 @@ class RipJobEndToEnd : public test::RipJobTest {
         startEngine(kDrives);
         ASSERT_EQ(drives_.count, 2);
         installDefaults();
-        cancelFlag() = 0;
-    }
-    void TearDown() override {
-        cancelFlag() = 0;
-        RipJobTest::TearDown();
     }
 
     // With the default rules: "<Artist-Title>" from the default rows' version 1 fields (no
@@ -53,13 +47,13 @@ TEST_F(RipJobEndToEnd, EveryFormatWithDefaultSettingsGivesNamedTaggedFilesAndNoT
         loadDisc(list, 0);
         for (int row = 2; row < 5; ++row)
             list.setChecked(row, false);
-        RecordingMessageSink view;
-        RipJob job(*engine_, registry_, view, prompter_);
+        test::JobView view;
+        RipJob job(*engine_, registry_, prompter_, view.events());
         ASSERT_TRUE(job.start(list, options_));
         EXPECT_EQ(list.columnText(0, kColumnStatus), "Waiting");
         EXPECT_EQ(list.columnText(2, kColumnStatus), "");
         EXPECT_EQ(list.item(1).baseName, "Track 02");
-        job.wait();
+        view.follow(job);
 
         EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
         const std::string finished = format == 0 ? "Extracted" : "Encoded";
@@ -119,11 +113,11 @@ TEST_F(RipJobEndToEnd, NoCheckedRowStartsNothing) {
     TrackList list(*engine_);
     loadDisc(list, 0);
     list.clear();
-    RecordingMessageSink view;
-    RipJob job(*engine_, registry_, view, prompter_);
+    test::JobView view;
+    RipJob job(*engine_, registry_, prompter_, view.events());
     EXPECT_FALSE(job.start(list, options_));
     EXPECT_FALSE(job.running());
-    EXPECT_TRUE(view.messages().empty());
+    EXPECT_FALSE(view.events().waitForEvents(std::chrono::milliseconds(0)));
 }
 
 // Cancel from the view while a given phase of track 3 runs.
@@ -140,17 +134,19 @@ TEST_P(RipJobCancel, Track3Of5KeepsEarlierFilesAndLeavesNothingOfTrack3) {
     loadDisc(list, 0);
     int begun = 0;
     RipJob* running = nullptr;
-    RecordingMessageSink view([&](const SentMessage& sent) -> LParam {
-        if (sent.message == UM_EXTRACT_BEGIN)
-            ++begun;
-        if (begun == 3 && sent.message == GetParam().phaseProgress && running)
-            running->cancel();
-        return 0;
+    // Handled on the worker's thread, so that the cancel lands in the phase it names.
+    test::JobView view(test::JobView::Delivery::OnPostingThread, [&](const JobNotice& notice) {
+        for (const SentMessage& sent : userMessagesOf(notice.event)) {
+            if (sent.message == UM_EXTRACT_BEGIN)
+                ++begun;
+            if (begun == 3 && sent.message == GetParam().phaseProgress && running)
+                running->requestStop();
+        }
     });
-    RipJob job(*engine_, registry_, view, prompter_);
+    RipJob job(*engine_, registry_, prompter_, view.events());
     running = &job;
     ASSERT_TRUE(job.start(list, options_));
-    job.wait();
+    view.follow(job);
 
     const std::string extension(outputFormatExtension(options_.format));
     EXPECT_EQ(filesIn(dir_ / "rip"),
@@ -165,6 +161,7 @@ TEST_P(RipJobCancel, Track3Of5KeepsEarlierFilesAndLeavesNothingOfTrack3) {
     EXPECT_FALSE(job.errorFlag());
     EXPECT_EQ(begun, 3) << "no later track is started";
     EXPECT_EQ(view.messages().back().message, UM_JOB_END);
+    EXPECT_EQ(view.finished(), JobOutcome::Canceled);
 }
 
 std::string cancelCaseName(const ::testing::TestParamInfo<CancelCase>& info) {
@@ -184,16 +181,16 @@ TEST_F(RipJobEndToEnd, ExtractionErrorInTrack2EndsTheJobAndTheNextJobIsClean) {
     options_.format = 1;
     TrackList list(*engine_);
     loadDisc(list, 1);
-    RecordingMessageSink view;
-    RipJob job(*engine_, registry_, view, prompter_);
+    test::JobView view;
+    RipJob job(*engine_, registry_, prompter_, view.events());
     ASSERT_TRUE(job.start(list, options_));
-    job.wait();
+    view.follow(job);
 
     int errors = 0;
     for (const std::string& text : prompter_.texts())
         errors += text.starts_with("Error at ") && text.ends_with(")\n");
     EXPECT_EQ(errors, 1);
-    EXPECT_EQ(view.messagesOf(UM_EXTRACT_ERROR).size(), 1u);
+    EXPECT_EQ(view.finished(), JobOutcome::Failed);
     EXPECT_EQ(statuses(job),
               (std::vector<std::string>{"Encoded", "Error", "Error", "Error", "Error"}));
     EXPECT_TRUE(job.errorFlag());
@@ -206,7 +203,7 @@ TEST_F(RipJobEndToEnd, ExtractionErrorInTrack2EndsTheJobAndTheNextJobIsClean) {
     TrackList good(*engine_);
     loadDisc(good, 0);
     ASSERT_TRUE(job.start(good, options_));
-    job.wait();
+    view.follow(job);
     EXPECT_FALSE(job.errorFlag());
     EXPECT_EQ(statuses(job), std::vector<std::string>(5, "Extracted"));
     EXPECT_TRUE(job.succeeded());
@@ -217,10 +214,10 @@ TEST_F(RipJobEndToEnd, AnOutputFolderThatCannotBeMadeStopsTheJobAsAnError) {
     test::writeFile(dir_ / "rip", "a file where the rip folder should be");
     TrackList list(*engine_);
     loadDisc(list, 0);
-    RecordingMessageSink view;
-    RipJob job(*engine_, registry_, view, prompter_);
+    test::JobView view;
+    RipJob job(*engine_, registry_, prompter_, view.events());
     ASSERT_TRUE(job.start(list, options_));
-    job.wait();
+    view.follow(job);
     EXPECT_EQ(prompter_.texts().size(), 1u);
     EXPECT_TRUE(job.errorFlag());
     EXPECT_EQ(statuses(job), std::vector<std::string>(5, "Error"));
@@ -240,10 +237,10 @@ TEST_F(RipJobEndToEnd, TwoTracksComposingTheSameNameLeaveTheSecondFile) {
         list.setChecked(row, true);
         list.item(row).tag.Title1 = "Same";
     }
-    RecordingMessageSink view;
-    RipJob job(*engine_, registry_, view, prompter_);
+    test::JobView view;
+    RipJob job(*engine_, registry_, prompter_, view.events());
     ASSERT_TRUE(job.start(list, options_));
-    job.wait();
+    view.follow(job);
     EXPECT_EQ(statuses(job), (std::vector<std::string>{"Extracted", "Extracted"}));
     EXPECT_EQ(filesIn(dir_ / "rip"),
               (std::vector<std::filesystem::path>{dir_ / "rip" / "Same.wav"}));

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/cancel_flag.h"
 #include "rip/rip_job_fixture.h"
 
 namespace tonalda {
@@ -23,12 +22,10 @@ class SegmentRipTest : public test::RipJobTest {
         startEngine(kDrives);
         ASSERT_EQ(drives_.count, 2);
         installDefaults();
-        cancelFlag() = 0;
         list_ = std::make_unique<TrackList>(*engine_);
     }
     void TearDown() override {
         list_.reset();
-        cancelFlag() = 0;
         RipJobTest::TearDown();
     }
 
@@ -50,16 +47,16 @@ class SegmentRipTest : public test::RipJobTest {
 
 TEST_F(SegmentRipTest, WavAcrossATrackBoundaryHoldsExactlyThoseFrames) {
     const SegmentRipOptions options = segmentOptions(0);
-    RecordingMessageSink dialog;
-    SegmentRip rip(*engine_, registry_, dialog, prompter_);
+    test::JobView dialog;
+    SegmentRip rip(*engine_, registry_, prompter_, dialog.events());
     ASSERT_TRUE(rip.start(list_->sessionHandle(), 250, 351, options));
-    rip.wait();
+    dialog.follow(rip);
 
     EXPECT_EQ(rip.outcome(), SegmentOutcome::Finished);
     EXPECT_EQ(rip.status(), "Finished");
     EXPECT_EQ(messageOutline(dialog.messages()),
-              (std::vector<std::string>{"extract-begin", "extract-progress", "extract-done",
-                                        "encode-done"}));
+              (std::vector<std::string>{"job-begin", "extract-begin", "extract-progress",
+                                        "extract-done", "encode-done", "job-end"}));
     EXPECT_EQ(filesIn(dir_ / "out"),
               (std::vector<std::filesystem::path>{dir_ / "out" / "Untitled.wav"}));
     const std::string wav = test::readFile(dir_ / "out" / "Untitled.wav");
@@ -72,17 +69,17 @@ TEST_F(SegmentRipTest, EncodedFormatsGiveOneUntaggedFileAndNoTemporaryFile) {
     for (const std::int32_t format : {1, 2, 3}) {
         SCOPED_TRACE("format " + std::to_string(format));
         const SegmentRipOptions options = segmentOptions(format);
-        RecordingMessageSink dialog;
-        SegmentRip rip(*engine_, registry_, dialog, prompter_);
+        test::JobView dialog;
+        SegmentRip rip(*engine_, registry_, prompter_, dialog.events());
         ASSERT_TRUE(rip.start(list_->sessionHandle(), 150, 450, options));
-        rip.wait();
+        dialog.follow(rip);
 
         EXPECT_EQ(rip.outcome(), SegmentOutcome::Finished);
         EXPECT_EQ(rip.status(), "Finished");
-        std::vector<std::string> expected{"extract-begin", "extract-progress", "extract-done"};
-        if (format == 1)
-            expected.push_back("encode-begin");
-        expected.insert(expected.end(), {"encode-progress", "encode-done"});
+        // Every format shows its encoding as it begins.
+        const std::vector<std::string> expected{"job-begin",    "extract-begin", "extract-progress",
+                                                "extract-done", "encode-begin",  "encode-progress",
+                                                "encode-done",  "job-end"};
         EXPECT_EQ(messageOutline(dialog.messages()), expected);
         EXPECT_EQ(filesIn(dir_ / "out"), (std::vector<std::filesystem::path>{options.output}));
         EXPECT_TRUE(filesIn(dir_ / "temp").empty());
@@ -98,11 +95,11 @@ TEST_F(SegmentRipTest, ExtractionErrorLeavesNoFileAndEndsTheDialogsBusyState) {
     for (const std::int32_t format : {0, 3}) {
         SCOPED_TRACE("format " + std::to_string(format));
         const SegmentRipOptions options = segmentOptions(format, 1);
-        RecordingMessageSink dialog;
+        test::JobView dialog;
         RecordingPrompter prompter;
-        SegmentRip rip(*engine_, registry_, dialog, prompter);
+        SegmentRip rip(*engine_, registry_, prompter, dialog.events());
         ASSERT_TRUE(rip.start(list_->sessionHandle(), 280, 400, options));
-        rip.wait();
+        dialog.follow(rip);
 
         EXPECT_EQ(rip.outcome(), SegmentOutcome::Failed);
         EXPECT_EQ(rip.status(), "Error");
@@ -110,7 +107,7 @@ TEST_F(SegmentRipTest, ExtractionErrorLeavesNoFileAndEndsTheDialogsBusyState) {
         EXPECT_TRUE(prompter.texts()[0].starts_with("Error at "));
         EXPECT_EQ(dialog.messagesOf(UM_ENCODE_BEGIN).size(), 0u);
         EXPECT_EQ(dialog.messagesOf(UM_EXTRACT_DONE).size(), 0u);
-        EXPECT_EQ(dialog.messages().back().message, UM_ENCODE_DONE);
+        EXPECT_EQ(dialog.finished(), JobOutcome::Failed);  // the dialog leaves its busy state
         EXPECT_TRUE(filesIn(dir_ / "out").empty());
         EXPECT_TRUE(filesIn(dir_ / "temp").empty());
     }
@@ -121,15 +118,16 @@ TEST_F(SegmentRipTest, CancelWhileEncodingLeavesNoFile) {
         SCOPED_TRACE("format " + std::to_string(format));
         const SegmentRipOptions options = segmentOptions(format);
         SegmentRip* running = nullptr;
-        RecordingMessageSink dialog([&](const SentMessage& sent) -> LParam {
-            if (sent.message == UM_ENCODE_PROGRESS && running)
-                running->cancel();
-            return 0;
-        });
-        SegmentRip rip(*engine_, registry_, dialog, prompter_);
+        test::JobView dialog(
+            test::JobView::Delivery::OnPostingThread, [&](const JobNotice& notice) {
+                const auto* progress = std::get_if<RowProgress>(&notice.event);
+                if (progress && progress->activity == RowActivity::Encoding && running)
+                    running->requestStop();
+            });
+        SegmentRip rip(*engine_, registry_, prompter_, dialog.events());
         running = &rip;
         ASSERT_TRUE(rip.start(list_->sessionHandle(), 0, 560, options));
-        rip.wait();
+        dialog.follow(rip);
 
         EXPECT_EQ(rip.outcome(), SegmentOutcome::Canceled);
         EXPECT_EQ(rip.status(), "Canceled");
@@ -141,11 +139,11 @@ TEST_F(SegmentRipTest, CancelWhileEncodingLeavesNoFile) {
 
 TEST_F(SegmentRipTest, EmptyOrReversedRangeStartsNothing) {
     const SegmentRipOptions options = segmentOptions(0);
-    RecordingMessageSink dialog;
-    SegmentRip rip(*engine_, registry_, dialog, prompter_);
+    test::JobView dialog;
+    SegmentRip rip(*engine_, registry_, prompter_, dialog.events());
     EXPECT_FALSE(rip.start(list_->sessionHandle(), 300, 300, options));
     EXPECT_FALSE(rip.start(list_->sessionHandle(), 301, 300, options));
-    EXPECT_TRUE(dialog.messages().empty());
+    EXPECT_FALSE(dialog.events().waitForEvents(std::chrono::milliseconds(0)));
 }
 
 }  // namespace

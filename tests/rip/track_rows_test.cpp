@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cdinfo/toc_builder.h"
-#include "rip/output_format.h"
+#include "codecs/output_format.h"
 #include "rip/track_list.h"
 
 namespace tonalda {

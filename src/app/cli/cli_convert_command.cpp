@@ -23,24 +23,19 @@ int convertFiles(const CliOptions& options, Console& console) {
     if (options.outFolder)
         convert.encodeFolder = std::filesystem::absolute(*options.outFolder);
 
-    const ConvertJob* running = nullptr;
-    ConsoleJobView view(console, [&] {
-        const auto entries = running->entries();
-        const auto row = static_cast<std::size_t>(running->currentRow());
-        return row < entries.size() ? entries[row].source : std::string("File");
-    });
-    ConvertJob job(Registry::instance(), view, prompter);
-    running = &job;
     if (interrupted())
         return 1;  // Ctrl-C before anything started
+    JobEventQueue events;
+    ConvertJob job(Registry::instance(), prompter, events);
     if (!job.start(list, static_cast<OutputFormat>(*options.format), convert))
         return 1;
-    if (interrupted())
-        job.cancel();  // Ctrl-C while the job was starting: its start cleared the cancel flag
-    job.wait();
+    ConsoleJobView view(console, [&](int row) {
+        return row >= 0 && row < list.rowCount() ? list.row(row).path : std::string("File");
+    });
+    followJob(job, events, view);
     std::string summary;
     for (const ConvertEntry& entry : job.entries())
-        summary += entry.source + ": " + entry.status + "\n";
+        summary += entry.source + ": " + std::string(statusText(entry.status)) + "\n";
     console.outText(summary);
     const bool everyFileListed = added == static_cast<int>(options.files.size());
     return job.succeeded() && everyFileListed ? 0 : 1;

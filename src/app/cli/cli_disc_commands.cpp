@@ -6,7 +6,6 @@
 #include "app/cli/cli_session.h"
 #include "cdaccess/cdrom_settings.h"
 #include "cdinfo/cddb_jobs.h"
-#include "cdinfo/disc_info.h"
 #include "cdinfo/freedb_settings.h"
 #include "cdinfo/local_library.h"
 #include "platform/profile.h"
@@ -14,15 +13,18 @@
 namespace tonalda::cli {
 namespace {
 
-DiscReport discReport(HeadlessDiscView& view) {
-    const DiscInfo info = discInfo().snapshot();
-    const auto toc = view.lastToc();
+DiscReport discReport(DiscSession& disc) {
+    const DiscInfo info = disc.discInfo().snapshot();
+    const auto toc = disc.lastToc();
+    std::vector<std::string> titles;
+    for (int row = 0; row < disc.rowCount(); ++row)
+        titles.push_back(disc.trackTitle(row));
     return {toc ? computeDiscIdentityFromToc(*toc).discId : 0, info.artist, info.album,
-            info.genreIndex, view.titles()};
+            info.genreIndex, titles};
 }
 
-void printDisc(Console& console, HeadlessDiscView& view, bool json) {
-    const DiscReport report = discReport(view);
+void printDisc(Console& console, DiscSession& disc, bool json) {
+    const DiscReport report = discReport(disc);
     if (json) {
         console.out(discJson(report));
     } else {
@@ -36,7 +38,7 @@ int listDrives(Console& console) {
     DriveSession session(console);
     if (!session.findDrives())
         return 1;
-    console.outText(drivesText(session.drives()));
+    console.outText(drivesText(session.disc().drives()));
     return 0;
 }
 
@@ -44,13 +46,13 @@ int showToc(const CliOptions& options, Console& console) {
     DriveSession session(console);
     if (!session.open())
         return 1;
-    const TocReport report = tocReport(session.trackList());
+    const TocReport report = tocReport(session.disc());
     if (options.json) {
         console.out(tocJson(report));
     } else {
         console.outText("Drive " + std::to_string(cdRomSettings().unit) + ": " +
-                        trimmed(driveDescription(session.drives(), cdRomSettings().unit)) + "\n" +
-                        tocText(report));
+                        trimmed(driveDescription(session.disc().drives(), cdRomSettings().unit)) +
+                        "\n" + tocText(report));
     }
     return 0;
 }
@@ -59,14 +61,17 @@ int lookUpDisc(const CliOptions& options, Console& console) {
     DriveSession session(console);
     if (!session.open())
         return 1;
-    ConsolePrompter prompter(console);
-    auto view = session.discView(prompter);
-    const std::filesystem::path library = session.libraryFolder();
+    DiscSession& disc = session.disc();
+    const std::filesystem::path library = disc.libraryFolder();
     // A save needs the disc's library file; reading the library creates it when it is missing.
-    if (options.save && !std::filesystem::exists(libraryFilePath(library, view->readPlayerKey())))
-        readLocalLibrary(*view, library);
+    if (options.save && !std::filesystem::exists(libraryFilePath(library, disc.readPlayerKey())))
+        readLocalLibrary(disc, library);
 
-    const cddb::LookupOutcome outcome = cddb::runCddbLookup(*view, freeDbSettings());
+    cddb::CddbLookupJob& lookup = disc.lookup();
+    if (!lookup.start(freeDbSettings()))
+        return 1;
+    deliverUntilFinished(session.events(), lookup.id(), [](const JobNotice&) {});
+    const cddb::LookupOutcome outcome = lookup.outcome();
     switch (outcome) {
         case cddb::LookupOutcome::Success:
             break;
@@ -78,13 +83,14 @@ int lookUpDisc(const CliOptions& options, Console& console) {
             return 1;
         case cddb::LookupOutcome::NoMatches:
         case cddb::LookupOutcome::ReadFailed:
+        case cddb::LookupOutcome::Canceled:
             // The job has told the user already.
             return 1;
     }
-    printDisc(console, *view, options.json);
+    printDisc(console, disc, options.json);
     if (options.save) {
-        const auto file = libraryFilePath(library, view->readPlayerKey());
-        if (!saveLocalLibrary(*view, library)) {
+        const auto file = libraryFilePath(library, disc.readPlayerKey());
+        if (!saveLocalLibrary(disc, library)) {
             console.err("Could not save the disc into the local CD library: " + file.string());
             return 1;
         }
@@ -97,21 +103,20 @@ int runLibraryOperation(const CliOptions& options, Console& console) {
     DriveSession session(console);
     if (!session.open())
         return 1;
-    ConsolePrompter prompter(console);
-    auto view = session.discView(prompter);
-    const std::filesystem::path library = session.libraryFolder();
-    const auto file = libraryFilePath(library, view->readPlayerKey());
+    DiscSession& disc = session.disc();
+    const std::filesystem::path library = disc.libraryFolder();
+    const auto file = libraryFilePath(library, disc.readPlayerKey());
     switch (options.library) {
         case LibraryOperation::Read:
-            if (!readLocalLibrary(*view, library)) {
+            if (!readLocalLibrary(disc, library)) {
                 console.err("The disc is not in the local CD library yet; its file was created: " +
                             file.string());
                 return 1;
             }
-            printDisc(console, *view, false);
+            printDisc(console, disc, false);
             return 0;
         case LibraryOperation::Save:
-            if (!saveLocalLibrary(*view, library)) {
+            if (!saveLocalLibrary(disc, library)) {
                 console.err(
                     "The disc has no file in the local CD library to save into (a read "
                     "creates it): " +
@@ -121,12 +126,12 @@ int runLibraryOperation(const CliOptions& options, Console& console) {
             console.out("Saved " + file.string());
             return 0;
         case LibraryOperation::IniRead:
-            readCdPlayerIni(*view);
-            printDisc(console, *view, false);
+            readCdPlayerIni(disc);
+            printDisc(console, disc, false);
             return 0;
         case LibraryOperation::IniWrite: {
             const auto ini = profile::configFolder() / kCdPlayerIni;
-            if (!writeCdPlayerIni(*view)) {
+            if (!writeCdPlayerIni(disc)) {
                 console.err("Could not write " + ini.string());
                 return 1;
             }

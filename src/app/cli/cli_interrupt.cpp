@@ -4,24 +4,19 @@
 
 #include <atomic>
 
-#include "platform/cancel_flag.h"
-
 namespace tonalda::cli {
 namespace {
 
 std::atomic<bool> interruptSeen{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
-static_assert(std::atomic<std::uint8_t>::is_always_lock_free);
 
 extern "C" void cancelOnInterrupt(int) {
     interruptSeen.store(true);
-    cancelFlag().store(1);
 }
 
 }  // namespace
 
 void cancelJobsOnInterrupt() {
-    cancelFlag();  // made before the handler can touch it
     struct sigaction action {};
     action.sa_handler = cancelOnInterrupt;
     sigemptyset(&action.sa_mask);

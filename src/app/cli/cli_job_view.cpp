@@ -4,11 +4,11 @@
 
 namespace tonalda::cli {
 
-ConsoleJobView::ConsoleJobView(Console& console, std::function<std::string()> label)
+ConsoleJobView::ConsoleJobView(Console& console, std::function<std::string(int)> label)
     : console_(console), label_(std::move(label)) {}
 
-void ConsoleJobView::beginPhase(std::string_view phase) {
-    phaseLabel_ = label_() + ": " + std::string(phase);
+void ConsoleJobView::beginPhase(int row, std::string_view phase) {
+    phaseLabel_ = label_(row) + ": " + std::string(phase);
     lastDrawn_ = -1;
     if (console_.terminal())
         console_.progress(phaseLabel_ + " " + progressBar(0));
@@ -16,40 +16,32 @@ void ConsoleJobView::beginPhase(std::string_view phase) {
         console_.out(phaseLabel_);
 }
 
-void ConsoleJobView::endPhase() {
-    console_.endProgress();
-}
-
-LParam ConsoleJobView::send(UserMessage message, WParam wParam, LParam) {
-    switch (message) {
-        case UM_EXTRACT_BEGIN:
-            beginPhase("Extracting");
-            break;
-        case UM_ENCODE_BEGIN:
-            beginPhase("Encoding");
-            break;
-        case UM_EXTRACT_PROGRESS:
-        case UM_ENCODE_PROGRESS: {
-            // Redraw only when the shown percentage changes.
-            const int percent = static_cast<int>(wParam) / 10;
-            if (console_.terminal() && percent != lastDrawn_) {
-                lastDrawn_ = percent;
-                console_.progress(phaseLabel_ + " " + progressBar(static_cast<int>(wParam)));
-            }
-            break;
+void ConsoleJobView::handle(const JobNotice& notice) {
+    if (const auto* status = std::get_if<RowStatusChanged>(&notice.event)) {
+        switch (status->status) {
+            case RowStatus::Extracting:
+            case RowStatus::Encoding:
+                beginPhase(status->row, statusText(status->status));
+                break;
+            case RowStatus::Waiting:
+                break;
+            case RowStatus::Extracted:
+            case RowStatus::Encoded:
+            case RowStatus::Canceled:
+            case RowStatus::Error:
+                console_.endProgress();
+                break;
         }
-        case UM_EXTRACT_DONE:
-        case UM_ENCODE_DONE:
-            endPhase();
-            break;
-        case UM_JOB_END:
-        case UM_CONVERT_END:
-            console_.endProgress();
-            break;
-        default:
-            break;
+    } else if (const auto* progress = std::get_if<RowProgress>(&notice.event)) {
+        // Redraw only when the shown percentage changes.
+        const int percent = progress->thousandths / 10;
+        if (console_.terminal() && percent != lastDrawn_) {
+            lastDrawn_ = percent;
+            console_.progress(phaseLabel_ + " " + progressBar(progress->thousandths));
+        }
+    } else if (std::holds_alternative<JobFinished>(notice.event)) {
+        console_.endProgress();
     }
-    return 0;
 }
 
 }  // namespace tonalda::cli

@@ -1,33 +1,52 @@
 #pragma once
-// What a running job shows on the console: a progress bar per phase with the track and its
-// status on a terminal, one line per phase elsewhere. It receives the job's messages on the job's
-// worker thread, as a view would.
+// What a running job shows on the console: a progress bar per phase with the item and its status
+// on a terminal, one line per phase elsewhere. It is the job's receiver view: the main thread
+// hands it the job's events as it takes them off the queue.
 
 #include <functional>
-#include <mutex>
 #include <string>
 
-#include "platform/messages.h"
+#include "app/cli/cli_interrupt.h"
+#include "platform/job_event_queue.h"
 
 namespace tonalda::cli {
 
 class Console;
 
-// Thread: the job's worker (send) while the main thread waits.
-class ConsoleJobView final : public MessageSink {
+// Thread: the main thread (the receiver).
+class ConsoleJobView {
   public:
-    // label names the item being worked on when a phase begins.
-    ConsoleJobView(Console& console, std::function<std::string()> label);
-    LParam send(UserMessage message, WParam wParam, LParam lParam) override;
+    // label names the item of a row when one of its phases begins.
+    ConsoleJobView(Console& console, std::function<std::string(int row)> label);
+    void handle(const JobNotice& notice);
 
   private:
-    void beginPhase(std::string_view phase);
-    void endPhase();
+    void beginPhase(int row, std::string_view phase);
 
     Console& console_;
-    std::function<std::string()> label_;
+    std::function<std::string(int)> label_;
     std::string phaseLabel_;
     int lastDrawn_ = -1;
 };
+
+// Runs a started job to its end on the main thread: hands its events to the view, and turns a
+// Ctrl-C into the job's stop (also one pressed while it started). Thread: the main thread.
+template <typename Job>
+void followJob(Job& job, JobEventQueue& events, ConsoleJobView& view,
+               const std::function<void(const JobNotice&)>& alsoHandle = {}) {
+    const auto stopOnInterrupt = [&job] {
+        if (interrupted())
+            job.requestStop();
+    };
+    stopOnInterrupt();
+    deliverUntilFinished(
+        events, job.id(),
+        [&](const JobNotice& notice) {
+            view.handle(notice);
+            if (alsoHandle)
+                alsoHandle(notice);
+        },
+        stopOnInterrupt);
+}
 
 }  // namespace tonalda::cli

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <limits>
 
-#include "rip/output_format.h"
+#include "codecs/output_format.h"
 
 namespace tonalda::cli {
 namespace {

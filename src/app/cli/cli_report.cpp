@@ -5,8 +5,8 @@
 
 #include "cdaccess/cd_types.h"
 #include "cdinfo/disc_identity.h"
-#include "rip/genres.h"
-#include "rip/track_list.h"
+#include "codecs/genres.h"
+#include "rip/disc_session.h"
 
 namespace tonalda::cli {
 namespace {
@@ -52,31 +52,32 @@ std::string jsonString(std::string_view text) {
     return result + "\"";
 }
 
-TocReport tocReport(const TrackList& list) {
+TocReport tocReport(const DiscSession& session) {
     TocReport report;
-    const DiscToc& lba = list.lbaToc();
-    report.discId = computeDiscIdentityFromToc(list.msfToc()).discId;
-    report.playerKey = computePlayerKeyFromToc(list.msfToc());
+    const DiscToc lba = session.lbaToc();
+    const DiscToc msf = session.msfToc();
+    report.discId = computeDiscIdentityFromToc(msf).discId;
+    report.playerKey = computePlayerKeyFromToc(msf);
     report.first = lba.firstTrack;
     report.last = lba.lastTrack;
     const std::size_t descriptors = lba.descriptorCount();
-    for (int row = 0; row < list.rowCount(); ++row) {
-        const TrackItem& item = list.item(row);
-        const auto descriptor = static_cast<std::size_t>(row);
-        report.tracks.push_back({list.trackNumberOfRow(row), item.startFrame, item.frameCount,
-                                 descriptor < descriptors && lba.tracks[descriptor].isData(),
-                                 list.columnText(row, kColumnTitle),
-                                 list.columnText(row, kColumnTime),
-                                 list.columnText(row, kColumnSize)});
+    const std::vector<TrackRow> rows = session.rows();
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const TrackItem& item = rows[row].item;
+        report.tracks.push_back({session.firstTrack() + static_cast<int>(row), item.startFrame,
+                                 item.frameCount, row < descriptors && lba.tracks[row].isData(),
+                                 rows[row].text[kColumnTitle], rows[row].text[kColumnTime],
+                                 rows[row].text[kColumnSize]});
     }
-    report.leadOut = leadOutFrame(list);
+    report.leadOut = leadOutFrame(session);
     return report;
 }
 
-std::uint32_t leadOutFrame(const TrackList& list) {
+std::uint32_t leadOutFrame(const DiscSession& session) {
     // The lead-out's descriptor follows the last track's.
-    const auto leadOut = static_cast<std::size_t>(list.rowCount());
-    return leadOut < list.lbaToc().descriptorCount() ? list.lbaToc().tracks[leadOut].lba() : 0;
+    const auto leadOut = static_cast<std::size_t>(session.rowCount());
+    const DiscToc lba = session.lbaToc();
+    return leadOut < lba.descriptorCount() ? lba.tracks[leadOut].lba() : 0;
 }
 
 std::string tocText(const TocReport& report) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace tonalda {
-class TrackList;
+class DiscSession;
 struct CdDriveList;
 }  // namespace tonalda
 
@@ -34,10 +34,10 @@ struct TocReport {
 };
 
 // The block address of the lead-out: the disc's length in frames. 0 without a table.
-std::uint32_t leadOutFrame(const TrackList& list);
+std::uint32_t leadOutFrame(const DiscSession& session);
 
 // The report of a built track list. Thread: the main thread.
-TocReport tocReport(const TrackList& list);
+TocReport tocReport(const DiscSession& session);
 
 std::string tocText(const TocReport& report);
 std::string tocJson(const TocReport& report);

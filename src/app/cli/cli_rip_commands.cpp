@@ -9,73 +9,66 @@
 #include "app/cli/cli_report.h"
 #include "app/cli/cli_session.h"
 #include "cdaccess/cd_engine.h"
+#include "codecs/output_format.h"
+#include "codecs/output_settings.h"
 #include "platform/registry.h"
-#include "rip/output_format.h"
-#include "rip/output_settings.h"
 #include "rip/rip_job.h"
 #include "rip/segment_rip.h"
 
 namespace tonalda::cli {
 namespace {
 
-std::string trackLabel(const TrackList& list, const TrackItem& item) {
-    return "Track " + std::to_string(list.trackNumberOfRow(item.row)) + " \"" + item.baseName +
-           "\"";
+std::string trackLabel(const DiscSession& disc, const TrackItem& item) {
+    return "Track " + std::to_string(disc.firstTrack() + item.row) + " \"" + item.baseName + "\"";
 }
 
-bool isDataTrack(const TrackList& list, int row) {
-    return static_cast<std::size_t>(row) < list.lbaToc().descriptorCount() &&
-           list.lbaToc().tracks[row].isData();
+bool isDataTrack(const DiscToc& lba, int row) {
+    return static_cast<std::size_t>(row) < lba.descriptorCount() && lba.tracks[row].isData();
 }
 
 // Checks the rows asked for: every audio track when none is named. False, with the reason told,
 // when a named track is not on the disc.
-bool checkTracks(TrackList& list, const std::set<int>& tracks, Console& console) {
-    list.clear();
+bool checkTracks(DiscSession& disc, const std::set<int>& tracks, Console& console) {
+    disc.clear();
+    const int rows = disc.rowCount();
     for (const int track : tracks) {
-        const int row = track - list.firstTrack();
-        if (row < 0 || row >= list.rowCount()) {
+        const int row = track - disc.firstTrack();
+        if (row < 0 || row >= rows) {
             console.err("The disc has no track " + std::to_string(track) + " (tracks " +
-                        std::to_string(list.firstTrack()) + " to " +
-                        std::to_string(list.trackNumberOfRow(list.rowCount() - 1)) + ").");
+                        std::to_string(disc.firstTrack()) + " to " +
+                        std::to_string(disc.firstTrack() + rows - 1) + ").");
             return false;
         }
-        list.setChecked(row, true);
+        disc.setChecked(row, true);
     }
     if (tracks.empty()) {
         // A data track holds no audio: "all" means the audio tracks.
-        for (int row = 0; row < list.rowCount(); ++row)
-            list.setChecked(row, !isDataTrack(list, row));
+        const DiscToc lba = disc.lbaToc();
+        for (int row = 0; row < rows; ++row)
+            disc.setChecked(row, !isDataTrack(lba, row));
     }
     return true;
 }
 
 int ripTracks(const CliOptions& options, DriveSession& session, Console& console) {
-    TrackList& list = session.trackList();
-    if (!checkTracks(list, options.tracks, console))
+    DiscSession& disc = session.disc();
+    if (!checkTracks(disc, options.tracks, console))
         return 1;
-    ConsolePrompter prompter(console);
-    const RipJob* running = nullptr;
-    ConsoleJobView view(console, [&] {
-        for (const RipEntry& entry : running->entries())
-            if (entry.item.row == running->currentRow())
-                return trackLabel(list, entry.item);
-        return std::string("Track");
-    });
-    RipJob job(cdEngine(), Registry::instance(), view, prompter);
-    running = &job;
     if (interrupted())
         return 1;  // Ctrl-C before anything started
-    if (!job.start(list, currentRipOptions())) {
+    const RipOptions ripOptions = currentRipOptions(disc.discInfo().snapshot());
+    std::vector<TrackItem> queue = disc.takeRipQueue(ripOptions.fileNameRule);
+    RipJob job(cdEngine(), Registry::instance(), session.prompter(), session.events());
+    if (!job.start(disc.handle(), std::move(queue), ripOptions)) {
         console.err(kInvalidSelection);
         return 1;
     }
-    if (interrupted())
-        job.cancel();  // Ctrl-C while the job was starting: its start cleared the cancel flag
-    job.wait();
+    ConsoleJobView view(console, [&](int row) { return trackLabel(disc, disc.item(row)); });
+    followJob(job, session.events(), view, [&](const JobNotice& notice) { disc.apply(notice); });
     std::string summary;
     for (const RipEntry& entry : job.entries())
-        summary += trackLabel(list, entry.item) + ": " + entry.status + "\n";
+        summary +=
+            trackLabel(disc, entry.item) + ": " + std::string(statusText(entry.status)) + "\n";
     console.outText(summary);
     return job.succeeded() ? 0 : 1;
 }
@@ -83,7 +76,8 @@ int ripTracks(const CliOptions& options, DriveSession& session, Console& console
 // The frames of the segment into the segment dialog's first output name: "Untitled" in the rip
 // folder. A range beyond the disc is cut at its end, as the dialog does after saying "exceed".
 int ripSegment(const FrameRange& segment, DriveSession& session, Console& console) {
-    const std::uint32_t discLength = leadOutFrame(session.trackList());
+    DiscSession& disc = session.disc();
+    const std::uint32_t discLength = leadOutFrame(disc);
     FrameRange range = segment;
     if (range.end > discLength) {
         console.err("exceed");
@@ -96,7 +90,7 @@ int ripSegment(const FrameRange& segment, DriveSession& session, Console& consol
     }
 
     const OutputSettings& output = outputSettings();
-    const RipOptions rip = currentRipOptions();
+    const RipOptions rip = currentRipOptions(disc.discInfo().snapshot());
     SegmentRipOptions options;
     options.format = output.format;
     options.output = defaultSegmentOutput(output.ripFolder, output.format);
@@ -108,16 +102,13 @@ int ripSegment(const FrameRange& segment, DriveSession& session, Console& consol
                               std::to_string(range.end) + " \"" +
                               options.output.filename().string() + "\"";
 
-    ConsolePrompter prompter(console);
-    ConsoleJobView view(console, [&] { return label; });
-    SegmentRip job(cdEngine(), Registry::instance(), view, prompter);
     if (interrupted())
         return 1;  // Ctrl-C before anything started
-    if (!job.start(session.handle(), range.start, range.end, options))
+    SegmentRip job(cdEngine(), Registry::instance(), session.prompter(), session.events());
+    if (!job.start(disc.handle(), range.start, range.end, options))
         return 1;
-    if (interrupted())
-        job.cancel();  // Ctrl-C while the job was starting: its start cleared the cancel flag
-    job.wait();
+    ConsoleJobView view(console, [&](int) { return label; });
+    followJob(job, session.events(), view);
     console.endProgress();
     const SegmentOutcome outcome = job.outcome();
     console.out(label + ": " + job.status());

@@ -1,68 +1,50 @@
 #include "app/cli/cli_session.h"
 
-#include <cstring>
 #include <string>
 
-#include "app/cli/cli_console.h"
 #include "cdaccess/cd_engine.h"
 #include "cdaccess/cdrom_settings.h"
-#include "cdinfo/freedb_settings.h"
-#include "cdinfo/local_library.h"
 #include "cdinfo/misc_settings.h"
-#include "codecs/mp3_settings.h"
-#include "codecs/ogg_settings.h"
-#include "codecs/wma_settings.h"
 #include "platform/registry.h"
-#include "rip/output_settings.h"
 
 namespace tonalda::cli {
 
 int loadSettingsGroups(Console& console) {
-    Registry& registry = Registry::instance();
-    const bool loaded[] = {mp3Settings().load(registry),    loadFreeDbSettings(),
-                           outputSettings().load(registry), wmaSettings().load(registry),
-                           oggSettings().load(registry),    cdRomSettings().load(registry),
-                           miscSettings().load(registry)};
-    int failed = 0;
-    for (const bool ok : loaded) {
-        if (!ok) {
-            console.err(kInitializationError);
-            ++failed;
-        }
-    }
-    return failed;
+    return DiscSession::loadSettingsGroups(
+        Registry::instance(), [&](std::string_view) { console.err(kInitializationError); });
 }
 
-DriveSession::DriveSession(Console& console) : console_(console) {}
-
-DriveSession::~DriveSession() = default;
+DriveSession::DriveSession(Console& console)
+    : console_(console),
+      prompter_(console),
+      session_(cdEngine(), Registry::instance(), prompter_, events_) {}
 
 bool DriveSession::findDrives() {
-    CdEngine& engine = cdEngine();
-    if (!engine.initCdEngine()) {
-        console_.err("The drive sessions could not be set up (shared memory).");
-        return false;
+    switch (session_.startEngine()) {
+        case DriveSearch::Found:
+            return true;
+        case DriveSearch::NoSharedMemory:
+            console_.err("The drive sessions could not be set up (shared memory).");
+            return false;
+        case DriveSearch::NoAdapter:
+            console_.err("No SCSI adapter found.");
+            return false;
+        case DriveSearch::NoDrive:
+            console_.err("No CD-ROM drive found.");
+            return false;
     }
-    std::memset(&drives_, 0, sizeof drives_);
-    drives_.capacity = 8;
-    engine.enumCdDrives(drives_);
-    if (drives_.count == 0) {
-        console_.err(engine.getLastCdError() == kCdErrNoAdapter ? "No SCSI adapter found."
-                                                                : "No CD-ROM drive found.");
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool DriveSession::openDisc() {
-    const CdRomSettings& settings = cdRomSettings();
-    if (settings.unit < 0 || settings.unit >= drives_.count) {
-        console_.err("There is no drive " + std::to_string(settings.unit) + " (drives 0 to " +
-                     std::to_string(drives_.count - 1) + ").");
+    const int unit = cdRomSettings().unit;
+    const int count = session_.drives().count;
+    if (unit < 0 || unit >= count) {
+        console_.err("There is no drive " + std::to_string(unit) + " (drives 0 to " +
+                     std::to_string(count - 1) + ").");
         return false;
     }
-    list_ = std::make_unique<TrackList>(cdEngine());
-    const int ready = list_->rebuild(drives_, settings, outputSettings().format);
+    const int ready = session_.rebuild();
     if (ready == 0) {
         console_.err(kInsertDiscMessage);
         return false;
@@ -71,41 +53,9 @@ bool DriveSession::openDisc() {
         console_.err(kDriveErrorText);
         return false;
     }
-    // The rip view reads the library at start-up; here only an existing entry is read, so that
-    // looking at a disc leaves no file behind.
-    if (miscSettings().autoRead != 0) {
-        const std::uint32_t key = computePlayerKey(cdEngine(), handle());
-        if (std::filesystem::exists(libraryFilePath(libraryFolder(), key))) {
-            ConsolePrompter prompter(console_);
-            auto view = discView(prompter);
-            readLocalLibrary(*view, libraryFolder());
-            takeFromView(*view);
-        }
-    }
+    if (miscSettings().autoRead != 0)
+        session_.readLibrary(false);
     return true;
-}
-
-std::unique_ptr<HeadlessDiscView> DriveSession::discView(Prompter& prompter) {
-    auto view = std::make_unique<HeadlessDiscView>(list_->msfToc(), list_->rowCount(), prompter,
-                                                   driveIdentityReader(cdEngine(), handle()),
-                                                   drivePlayerKeyReader(cdEngine(), handle()));
-    for (int row = 0; row < list_->rowCount(); ++row) {
-        view->updateRowTag(row, [&](TagInfo& tag) { tag = list_->item(row).tag; });
-        view->setTitle(row, list_->columnText(row, kColumnTitle));
-    }
-    return view;
-}
-
-void DriveSession::takeFromView(const HeadlessDiscView& view) {
-    const auto titles = view.titles();
-    for (int row = 0; row < list_->rowCount() && row < view.rowCount(); ++row) {
-        list_->item(row).tag = view.rowTag(row);
-        list_->setColumnText(row, kColumnTitle, titles[static_cast<std::size_t>(row)]);
-    }
-}
-
-std::filesystem::path DriveSession::libraryFolder() const {
-    return miscSettings().cddbPath;
 }
 
 }  // namespace tonalda::cli
