@@ -271,12 +271,10 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
     }
     if (status != SS_COMP) {
         recordRequestFailure(status);
-        recordSense(srb.SenseArea);
-        giveBack(std::move(pending));
-        return 4;
+        recordSense(srb.SenseArea);  // before the record goes back: another thread may take it
     }
     giveBack(std::move(pending));
-    return 1;
+    return status == SS_COMP ? 1 : 4;
 }
 
 // ---- drives -----------------------------------------------------------------------------------

@@ -52,11 +52,6 @@ struct SenseData {
     std::uint8_t key() const { return bytes[2] & 0x0F; }
     std::uint8_t asc() const { return bytes[12]; }
     std::uint8_t ascq() const { return bytes[13]; }
-    // Sense key << 16 | ASC << 8 | ASCQ.
-    std::uint32_t code() const {
-        return static_cast<std::uint32_t>(key()) << 16 | static_cast<std::uint32_t>(asc()) << 8 |
-               ascq();
-    }
 };
 
 // Option keys of setCdOption.

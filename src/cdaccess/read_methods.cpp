@@ -23,7 +23,9 @@ constexpr std::uint8_t kBlockLength2048[12] = {0, 0, 0, 8, 0x53, 0, 0, 0, 0, 0, 
 
 constexpr std::uint8_t kAutomaticOrder[] = {2, 1, 8, 4, 5, 6, 7};
 // ILLEGAL REQUEST, LOGICAL BLOCK ADDRESS OUT OF RANGE: the frames asked for are not on the disc.
-constexpr std::uint32_t kSenseAddressOutOfRange = 0x05'21'00;
+bool addressOutOfRange(const SenseData& sense) {
+    return sense.key() == 0x05 && sense.asc() == 0x21;
+}
 // The mode pages the set-up of method 8 changes.
 constexpr std::uint8_t kPageReadErrorRecovery = 0x01;
 constexpr std::uint8_t kPageVendor23 = 0x23;
@@ -343,13 +345,14 @@ int CdEngine::readAutomatic(int handle, FrameBuffer& buffer) {
         session->closeProcedure = CloseProcedure::None;
         session->setupDone = 0;
         for (int attempt = 0; attempt < kProbesPerMethod; ++attempt) {
+            recordSense(nullptr);  // what follows is this probe's
             result = probe(handle, buffer);
             if (result == 1) {
                 return 1;
             }
             // Frames beyond the disc are refused whatever the method: that says nothing about
             // this one, and trying the others would only change the drive's settings for nothing.
-            if (lastSense().code() == kSenseAddressOutOfRange) {
+            if (addressOutOfRange(lastSense())) {
                 outOfRange = true;
                 break;
             }

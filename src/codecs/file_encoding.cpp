@@ -114,10 +114,10 @@ EncodeOutcome FileEncoders::encodeOgg(const fs::path& input, const fs::path& out
         return EncodeOutcome::Failed;
     }
     if (writeError != 0 || !closed) {
-        prompter_.tell(
-            outputWriteErrorText(output.string(),
-                                 std::strerror(writeError != 0 ? writeError : closeError)),
-            PromptIcon::Error);
+        prompter_.tell(outputWriteErrorText(output.string(), std::strerror(writeError != 0
+                                                                               ? writeError
+                                                                               : closeError)),
+                       PromptIcon::Error);
         removeQuietly(output);
         return EncodeOutcome::Failed;
     }

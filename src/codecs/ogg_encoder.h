@@ -38,8 +38,9 @@ class OggEncoder {
     bool beginStream(std::FILE* output, const TagInfo* tags);
     // Encodes the input from its current position to its end (CD audio: interleaved 16-bit
     // little-endian stereo at 44100 Hz), resampled on the way when the stream has another rate.
-    // True when the stream was finished, false when the cancel token (checked before each block)
-    // or a failed write stopped it. Progress goes to `progress` (may be null) once per block.
+    // True when the stream was finished, false when the cancel token (checked before each
+    // block) or a failed write stopped it. Progress goes to `progress` (may be null) once per
+    // block.
     bool encodeStream(std::FILE* input, std::FILE* output, ProgressSink* progress,
                       const CancelToken& cancel);
     // Releases the libraries' state; safe to call at any time.

@@ -148,15 +148,12 @@ std::string utf8OrLatin1ToUtf8(std::string_view bytes) {
 std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes)
         return text;
-    // A character is at most four bytes, so at most three are given back; text that is not
-    // UTF-8 is cut at maxBytes.
-    const auto continues = [&](std::size_t at) {
-        return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
-    };
+    // A character is at most four bytes: at most three are given back. Text that is not UTF-8
+    // (a run of continuation bytes) is cut where the limit falls instead of down to nothing.
     std::size_t end = maxBytes;
-    while (end > 0 && maxBytes - end < 3 && continues(end))
+    while (end > 0 && maxBytes - end < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
-    if (continues(end))
+    if ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         end = maxBytes;
     return text.substr(0, end);
 }

@@ -25,8 +25,7 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 // Text from outside that is valid UTF-8 is taken as it is; anything else is read as ISO-8859-1.
 std::string utf8OrLatin1ToUtf8(std::string_view bytes);
 
-// The text cut to at most maxBytes without splitting a character; text that is not UTF-8 is cut
-// at maxBytes.
+// The text cut to at most maxBytes without splitting a character.
 std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes);
 
 }  // namespace tonalda::text

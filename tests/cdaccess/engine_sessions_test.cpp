@@ -372,7 +372,8 @@ TEST_F(EngineSessionsTest, AReadPastTheDiscsEndIsNotCountedAgainstAReadMethod) {
     auto buffer = FrameBuffer::forFrames(10);
     buffer.startFrame = 95;
     EXPECT_EQ(engine->readCDAudio(handle, buffer), 4);
-    EXPECT_EQ(engine->lastSense().code(), 0x052100u);
+    EXPECT_EQ(engine->lastSense().key(), 0x05);
+    EXPECT_EQ(engine->lastSense().asc(), 0x21);
     EXPECT_EQ(opcodes(), (Bytes{0x00, 0xBE})) << "one probe, no other method";
     EXPECT_EQ(sessionMethod(*engine, handle), 0);
     EXPECT_EQ(unit().modePages, pagesBefore);

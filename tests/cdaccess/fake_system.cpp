@@ -74,10 +74,8 @@ std::uint32_t fillData(sg_io_hdr_t& header, std::uint32_t lba, std::uint32_t fra
     return count * frameBytes;
 }
 
-// One track from frame 0 (data or audio), then the lead-out.
-void fillToc(sg_io_hdr_t& header, std::uint32_t leadOut, bool msf, bool data) {
-    const std::uint8_t control = data ? 0x14 : 0x10;
-    std::uint8_t reply[20] = {0, 18, 1, 1, 0, control, 1, 0, 0, 0, 0, 0, 0, control, 0xAA, 0};
+void fillToc(sg_io_hdr_t& header, std::uint32_t leadOut, bool msf) {
+    std::uint8_t reply[20] = {0, 18, 1, 1, 0, 0x14, 1, 0, 0, 0, 0, 0, 0, 0x14, 0xAA, 0};
     auto address = [&](std::uint8_t* at, std::uint32_t lba) {
         if (msf) {
             at[1] = static_cast<std::uint8_t>((lba + 150) / 4500);
@@ -162,14 +160,12 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     const auto* dataOut = static_cast<const std::uint8_t*>(header.dxferp);
     const std::size_t dataOutBytes =
         header.dxfer_direction == SG_DXFER_TO_DEV ? header.dxfer_len : 0;
-    if (logCommands) {
-        FakeCommand logged{descriptor->second,
-                           {cdb, cdb + header.cmd_len},
-                           header.dxfer_direction,
-                           header.dxfer_len,
-                           {dataOut, dataOut + dataOutBytes}};
-        commands.push_back(std::move(logged));
-    }
+    if (logCommands)
+        commands.push_back({descriptor->second,
+                            {cdb, cdb + header.cmd_len},
+                            header.dxfer_direction,
+                            header.dxfer_len,
+                            {dataOut, dataOut + dataOutBytes}});
     if (unit.staleDescriptor > 0) {
         --unit.staleDescriptor;
         return EBADF;
@@ -213,8 +209,8 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     const std::uint32_t lba =
         (std::uint32_t{cdb[2]} << 24) | (cdb[3] << 16) | (cdb[4] << 8) | cdb[5];
     std::uint32_t transferred = header.dxfer_len;
-    const std::uint32_t count = opcode == 0xD8 ? cdb[9] : cdb[8];
     const bool read = opcode == 0xBE || opcode == 0x28 || opcode == 0xD8 || opcode == 0xD4;
+    const std::uint32_t count = !read ? 0 : opcode == 0xD8 ? cdb[9] : cdb[8];
     if (read && unit.leadOut != 0 && lba + count > unit.leadOut) {
         checkCondition(header, unit, {0x05, 0x21});
         return 0;
@@ -223,6 +219,11 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
         case 0x12:
             std::memcpy(header.dxferp, unit.inquiry.data(),
                         std::min<std::size_t>(unit.inquiry.size(), header.dxfer_len));
+            break;
+        case 0x43:
+            if (unit.leadOut != 0) {
+                fillToc(header, unit.leadOut, (cdb[1] & 0x02) != 0);
+            }
             break;
         case 0x15: {
             // A header, an optional 8-byte block descriptor, then pages.
@@ -245,29 +246,16 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
                 checkCondition(header, unit, {0x05, 0x24});
                 return 0;
             }
-            std::vector<std::uint8_t> reply = {0,
-                                               0,
-                                               0,
-                                               8,
-                                               0,
-                                               0,
-                                               0,
-                                               0,
-                                               0,
-                                               static_cast<std::uint8_t>(unit.blockLength >> 16),
-                                               static_cast<std::uint8_t>(unit.blockLength >> 8),
-                                               static_cast<std::uint8_t>(unit.blockLength)};
+            // A header, the block descriptor, then the page.
+            std::vector<std::uint8_t> reply = {0, 0, 0, 8, 0, 0, 0, 0, 0};
+            for (const int shift : {16, 8, 0})
+                reply.push_back(static_cast<std::uint8_t>(unit.blockLength >> shift));
             reply.insert(reply.end(), page->second.begin(), page->second.end());
             reply[0] = static_cast<std::uint8_t>(reply.size() - 1);
             std::memcpy(header.dxferp, reply.data(),
                         std::min<std::size_t>(reply.size(), header.dxfer_len));
             break;
         }
-        case 0x43:
-            if (unit.leadOut != 0) {
-                fillToc(header, unit.leadOut, (cdb[1] & 0x02) != 0, unit.dataDisc);
-            }
-            break;
         case 0xBE:
             if (!unit.dataDisc) {
                 transferred = fillAudio(header, lba, cdb[8]);
