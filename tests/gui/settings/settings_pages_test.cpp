@@ -123,7 +123,6 @@ class SettingsPagesTest : public QObject {
     void freeDbApplyWritesTheGroupInOrder();
     void miscApplyWritesTheGroupWithTheBrowsedFolder();
     void resetAndCancelWriteNothing();
-    void noSelectionIsStoredAsMinusOne();
     void valuesOffTheirControlsShowAsTheyWillBeStored();
     void proxyAndAuthenticationBoxesEnableTheirFields();
     void aFieldThatIsNotAnIntegerStopsEveryWrite();
@@ -478,25 +477,14 @@ void SettingsPagesTest::resetAndCancelWriteNothing() {
     QCOMPARE(cdRomSettings().blockSize, 20);
 }
 
-void SettingsPagesTest::noSelectionIsStoredAsMinusOne() {
-    Registry seed(dir_->path() / "seed.reg");
-    seed.openKey(registryKeyPath(kFreeDbGroup), RegistryAccess::Write)->writeDword("Server", 9);
-    QVERIFY(loadFreeDbSettings(seed));
-    cdRomSettings().unit = 2;  // one past the two drives
-    openSheet();
-    QCOMPARE(field<QComboBox>(showPage("FreeDB"), "FreeDB Server")->currentIndex(), -1);
-    QCOMPARE(field<QComboBox>(showPage("CD-Rom"), "Unit:")->currentIndex(), -1);
-    clickButton(QDialogButtonBox::Apply);
-    QCOMPARE(storedValue("FreeDB", "Server"), QStringLiteral("-1"));
-    QCOMPARE(storedValue("CDRom", "Unit"), QStringLiteral("-1"));
-}
-
 void SettingsPagesTest::valuesOffTheirControlsShowAsTheyWillBeStored() {
     Mp3Settings& mp3 = mp3Settings();
     mp3.BPreset = 1, mp3.Preset = 30, mp3.CBR = 1, mp3.VBR = 0;  // a preset off both lists
     wmaSettings().Stereo = 0;                                    // no channel choice
+    cdRomSettings().unit = 2;                                    // one past the two drives
     Registry seed(dir_->path() / "seed.reg");
     auto key = seed.openKey(registryKeyPath(kFreeDbGroup), RegistryAccess::Write);
+    key->writeDword("Server", 9);  // off the server list
     key->writeDword("proxy", 7);
     key->writeDword("auth", 2);
     QVERIFY(loadFreeDbSettings(seed));
@@ -511,9 +499,11 @@ void SettingsPagesTest::valuesOffTheirControlsShowAsTheyWillBeStored() {
     QVERIFY(!byText<QRadioButton>(page, "Mono")->isChecked());
     QVERIFY(!byText<QRadioButton>(page, "Stereo")->isChecked());
     page = showPage("FreeDB");
+    QCOMPARE(field<QComboBox>(page, "FreeDB Server")->currentIndex(), -1);
     QVERIFY(!byText<QCheckBox>(page, "Use Proxy")->isChecked());
     QVERIFY(byText<QCheckBox>(page, "Authentication ")->isChecked());
     QVERIFY(field<QLineEdit>(page, "User Name")->isEnabled());
+    QCOMPARE(field<QComboBox>(showPage("CD-Rom"), "Unit:")->currentIndex(), -1);
 
     clickButton(QDialogButtonBox::Apply);
     const QStringList modes = stored("MP3").filter(QRegularExpression("^(BPreset|CBR|VBR|ABR)="));
@@ -522,6 +512,9 @@ void SettingsPagesTest::valuesOffTheirControlsShowAsTheyWillBeStored() {
     QCOMPARE(storedValue("WMA", "Mono") + storedValue("WMA", "Stereo"), QStringLiteral("00"));
     QCOMPARE(storedValue("FreeDB", "proxy"), QStringLiteral("0"));
     QCOMPARE(storedValue("FreeDB", "auth"), QStringLiteral("1"));
+    // No selection is stored as -1.
+    QCOMPARE(storedValue("FreeDB", "Server"), QStringLiteral("-1"));
+    QCOMPARE(storedValue("CDRom", "Unit"), QStringLiteral("-1"));
 }
 
 void SettingsPagesTest::proxyAndAuthenticationBoxesEnableTheirFields() {
