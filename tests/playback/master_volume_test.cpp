@@ -151,8 +151,6 @@ TEST(MasterVolumeWithoutServerTest, NoServerOrOneThatNeverAnswersLeavesNothingAv
         MasterVolume volume;
         EXPECT_FALSE(volume.isAvailable());
         EXPECT_EQ(volume.unavailableReason(), "Sound server unavailable: Connection refused");
-        EXPECT_EQ(startupVolumeSliderPosition(volume), 10000);
-        applyVolumeSliderRelease(volume, 0);  // changes nothing and does not fail
     }
     const SilentServer silent(dir / "silent");
     const ScopedPulseServer hanging("unix:" + (dir / "silent").string());
