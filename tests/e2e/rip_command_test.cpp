@@ -55,8 +55,7 @@ TEST(CliRip, EveryFormatWithTheDefaultSettings) {
             format == "mp3" ? scratch.run({"rip"}) : scratch.run({"rip", "--format", format});
         ASSERT_EQ(result.exitStatus, 0) << result.err;
         const std::string finalStatus = format == "wav" ? "Extracted" : "Encoded";
-        EXPECT_NE(result.out.find("Track 1 \"Track 01\": " + finalStatus + "\n"),
-                  std::string::npos)
+        EXPECT_NE(result.out.find("Track 1 \"Track 01\": " + finalStatus + "\n"), std::string::npos)
             << result.out;
         EXPECT_NE(result.out.find("Track 2 \"Track 02\": " + finalStatus + "\n"),
                   std::string::npos);
@@ -114,11 +113,12 @@ TEST(CliRip, FlagsChooseTracksAndFolderForThisRunOnly) {
 }
 
 TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
-    // The drive reads at twice real time, so track 3 takes three seconds to extract.
+    // The drive reads at twice real time, so track 3 takes three seconds to extract. One
+    // worker: track 2 is encoded before track 3 is read.
     CliScratch scratch(
         "gen:track audio 0:01/track audio 0:01/track audio 0:06/track audio 0:01/"
         "track audio 0:01,speed=2,noaudio");
-    CliProcess rip(kCliProgram, {"rip"}, scratch.environment());
+    CliProcess rip(kCliProgram, {"rip", "--jobs", "1"}, scratch.environment());
     ASSERT_TRUE(rip.waitForLine("Track 3 \"Track 03\": Extracting", 60s));
     rip.interrupt();
     const ProcessResult result = rip.finish();
@@ -126,10 +126,9 @@ TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
     EXPECT_EQ(filesUnder(scratch.ripFolder()),
               (std::vector<std::string>{"Track 01.mp3", "Track 02.mp3"}));
     EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
-    for (const char* line :
-         {"Track 1 \"Track 01\": Encoded\n", "Track 2 \"Track 02\": Encoded\n",
-          "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
-          "Track 5 \"Track 05\": Canceled\n"})
+    for (const char* line : {"Track 1 \"Track 01\": Encoded\n", "Track 2 \"Track 02\": Encoded\n",
+                             "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
+                             "Track 5 \"Track 05\": Canceled\n"})
         EXPECT_NE(result.out.find(line), std::string::npos) << line << result.out;
 }
 
