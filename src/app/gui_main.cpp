@@ -8,6 +8,7 @@
 
 #include "platform/registry.h"
 #include "ui/main_window.h"
+#include "ui/program_window.h"
 #include "ui/qt_prompter.h"
 #include "ui/selected_drive.h"
 #include "ui/settings/settings_sheet.h"
@@ -47,17 +48,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    tonalda::ui::MainWindowParts parts;
-    parts.prompter = &prompter;
-    parts.driveDescription = tonalda::ui::selectedDriveDescription;
-    parts.runOptionsSheet = [&prompter](tonalda::ui::MainWindow& window) {
-        tonalda::ui::SettingsSheet sheet(&window, tonalda::Registry::instance(),
+    tonalda::ui::ProgramHooks hooks;
+    hooks.runOptionsSheet = [&prompter](tonalda::ui::MainWindow& shown) {
+        tonalda::ui::SettingsSheet sheet(&shown, tonalda::Registry::instance(),
                                          tonalda::ui::engineDrives(), &prompter);
-        QObject::connect(&sheet, &tonalda::ui::SettingsSheet::outputSettingsApplied, &window,
-                         [&window] { window.handleMessage(tonalda::UM_OUTPUT_CHANGED); });
+        QObject::connect(&sheet, &tonalda::ui::SettingsSheet::outputSettingsApplied, &shown,
+                         [&shown] { shown.handleMessage(tonalda::UM_OUTPUT_CHANGED); });
         sheet.exec();
     };
-    tonalda::ui::MainWindow window(std::move(parts));
+    tonalda::ui::ProgramWindow window(prompter, std::move(hooks));
     prompter.setParentWindow(&window);
     // A frameless window gets no placement from some window managers: start in the middle.
     if (const QScreen* screen = QGuiApplication::primaryScreen())

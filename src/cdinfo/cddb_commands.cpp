@@ -15,7 +15,6 @@ constexpr std::size_t kCategoryLimit = 11;
 constexpr std::size_t kDiscIdDigits = 8;
 constexpr std::size_t kMatchTextLimit = 80;
 constexpr int kMaxMatchLines = 100;
-constexpr int kHighestTextLevel = 5;  // up to this level the server's text is ISO-8859-1
 
 // Reads the reply line by line. A line ends at CR LF or at a bare LF, so that an LF inside a
 // line can never carry text into a title; text after the last line end is no line.
@@ -143,12 +142,16 @@ std::string buildLscatCommand(const CddbConfig& config, int level) {
 }
 
 std::string buildSubmitHeaders(std::uint32_t discId, bool test, std::string_view email,
-                               std::string_view category) {
+                               std::string_view category, bool utf8) {
     char discIdLine[32];
     std::snprintf(discIdLine, sizeof discIdLine, "Discid: %08x\r\n", discId);
     return "Category: " + std::string(category) + "\r\n" + discIdLine +
            "User-Email: " + std::string(email) + "\r\nSubmit-Mode: " + (test ? "test" : "submit") +
-           "\r\n";
+           "\r\n" + (utf8 ? "Charset: UTF-8\r\n" : "");
+}
+
+bool submissionFitsLevel(const CddbConfig& config, std::string_view entryText) {
+    return config.protocolLevel >= kUtf8ProtocolLevel || text::fitsLatin1(entryText);
 }
 
 std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_t bufferSize) {
@@ -201,12 +204,13 @@ int cddbListCategories(const CddbConfig& config, int level, const CancelToken& c
 
 int cddbSubmit(const CddbConfig& config, std::uint32_t discId, bool test, std::string_view email,
                std::string_view category, std::string_view entryText, const CancelToken& cancel) {
-    const std::string body = config.protocolLevel <= kHighestTextLevel
-                                 ? text::utf8ToLatin1(entryText)
-                                 : std::string(entryText);
+    if (!submissionFitsLevel(config, entryText))
+        return kCddbFailed;
+    const bool utf8 = config.protocolLevel >= kUtf8ProtocolLevel;
+    const std::string body = utf8 ? std::string(entryText) : text::utf8ToLatin1(entryText);
     const std::string reply =
         cddbPost(config, config.submitScript, body,
-                 buildSubmitHeaders(discId, test, email, category), kSubmitReplySize, cancel);
+                 buildSubmitHeaders(discId, test, email, category, utf8), kSubmitReplySize, cancel);
     return skipHttpHeaders(reply).starts_with("200") ? kCddbOk : kCddbFailed;
 }
 

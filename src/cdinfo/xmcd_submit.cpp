@@ -104,7 +104,8 @@ int formatSubmitEntry(DiscView& view, const DiscInfo& info, int protocolLevel, S
     text += format("# Submitted via: Marrowby v%d.%02d\r\n#\r\n", 1, 1);
     text += format("DISCID=%08x\r\n", identity.discId);
     text += keyLines("DTITLE", info.artist + " / " + info.album);
-    if (protocolLevel == 5)
+    // Levels 5 and 6 have the year and genre lines; 6 only adds UTF-8.
+    if (protocolLevel >= 5)
         text += "DYEAR= \r\nDGENRE=" + genreCategory(info.genreIndex) + "\r\n";
     if (info.artist.empty() && info.album.empty())
         return kSubmitNoDiscTitle;

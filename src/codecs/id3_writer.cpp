@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "codecs/genres.h"
 #include "platform/atomic_file.h"
 #include "platform/text_codec.h"
-#include "codecs/genres.h"
 
 namespace tonalda {
 namespace {
@@ -123,13 +125,37 @@ bool writeVersion1(ID3_Tag& tag, const TagInfo& info) {
     return writeTag(tag, ID3TT_ID3V1, true);
 }
 
-bool writeVersion2(ID3_Tag& tag, const TagInfo& info) {
+bool writeVersion2(ID3_Tag& tag, const TagInfo& info, std::span<const FrameSource> frames,
+                   std::optional<std::int32_t> genre) {
     bool holdsFF = false;
-    for (const auto& source : kVersion2Frames)
+    for (const auto& source : frames)
         holdsFF = addTextFrame(tag, source.id, info.*source.text, TextVersion::V2) || holdsFF;
-    // Always written, whatever the number: -1 comes out as (4294967295).
-    addTextFrame(tag, ID3FID_CONTENTTYPE, genreText(info.Genre2), TextVersion::V2);
+    if (genre)
+        addTextFrame(tag, ID3FID_CONTENTTYPE, genreText(*genre), TextVersion::V2);
     return writeTag(tag, ID3TT_ID3V2, !holdsFF);
+}
+
+// Whether a version 1 field holds text that ISO-8859-1, and so an ID3v1 tag, cannot hold.
+bool version1NeedsUnicode(const TagInfo& info) {
+    for (const auto& source : kVersion1Frames)
+        if (!text::fitsLatin1(info.*source.text))
+            return true;
+    return false;
+}
+
+bool markEmptyUtf16Descriptions(const std::filesystem::path& file);
+
+// The version 2 tag in a fresh tag object that reads nothing from the file, so that the version 1
+// frames added before (and the version 1 tag now at the end of the file) take no part in it.
+bool writeVersion2Tag(const std::filesystem::path& file, const TagInfo& info,
+                      std::span<const FrameSource> frames, std::optional<std::int32_t> genre,
+                      const std::string& comment) {
+    ID3_Tag version2;
+    version2.Link(file.string().c_str(), ID3TT_NONE);
+    bool written = writeVersion2(version2, info, frames, genre);
+    if (!text::fitsLatin1(comment))
+        written = markEmptyUtf16Descriptions(file) && written;
+    return written;
 }
 
 std::uint32_t syncsafe(const unsigned char* p) {
@@ -213,13 +239,17 @@ bool writeId3Tag(const TagInfo& info, const std::filesystem::path& mp3File) {
     if (info.isV1)
         written = writeVersion1(tag, info) && written;
     if (info.isV2) {
-        // A fresh tag that reads nothing from the file, so that the version 1 frames just added
-        // (and the version 1 tag now at the end of the file) take no part in the version 2 tag.
-        ID3_Tag version2;
-        version2.Link(name.c_str(), ID3TT_NONE);
-        written = writeVersion2(version2, info) && written;
-        if (!text::fitsLatin1(info.Comment2))
-            written = markEmptyUtf16Descriptions(mp3File) && written;
+        // The genre is always written, whatever the number: -1 comes out as (4294967295).
+        written =
+            writeVersion2Tag(mp3File, info, kVersion2Frames, info.Genre2, info.Comment2) && written;
+    } else if (info.isV1 && version1NeedsUnicode(info)) {
+        // ID3v1 turns such text into question marks (a looked-up Japanese title, say). The same
+        // fields go into a version 2 tag as well, which players read first, so the text survives.
+        written =
+            writeVersion2Tag(mp3File, info, kVersion1Frames,
+                             isGenreNumber(info.Genre1) ? std::optional(info.Genre1) : std::nullopt,
+                             info.Comment1) &&
+            written;
     }
     return written;
 }

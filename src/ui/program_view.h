@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tonalda::ui {
@@ -19,6 +20,8 @@ class ProgramView {
     // Whether the view has started playback that is still running (its play command, its
     // playing flag); the main window asks before the Options sheet and when the views switch.
     virtual bool isPlaying() const = 0;
+    // The first selected row of the view's list, which Play starts from; nullopt without one.
+    virtual std::optional<int> firstSelectedRow() const { return std::nullopt; }
     // Called when the user asks to end the program. The view may ask questions (save the disc
     // information, stop playing, stop a job) and answers whether the program may close; a view
     // that agrees has done what its answers asked (stopped playback or its job).

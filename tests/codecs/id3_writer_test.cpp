@@ -284,6 +284,42 @@ TEST_F(Id3WriterTest, Version2TextBeyondLatin1SurvivesAsUtf16) {
     EXPECT_THAT(tags["ff:genre"], ElementsAre("Rock"));
 }
 
+// A lookup fills only the version 1 fields. Where ISO-8859-1 cannot hold them, a version 2 tag
+// of the same fields comes too, which players read instead of the question marks of version 1;
+// a record that fits gets no version 2 tag.
+TEST_F(Id3WriterTest, Version1TextBeyondLatin1AlsoGoesIntoAVersion2Tag) {
+    tag_.isV1 = 1;
+    tag_.Title1 = "\u4ea4\u97ff\u66f2 caf\u00e9";
+    tag_.Artist1 = "\u5c71\u7530 \u592a\u90ce";
+    tag_.Album1 = "\u4ea4\u97ff\u66f2\u96c6";
+    tag_.Year1 = "1999";
+    tag_.Track1 = "3";
+    tag_.Comment1 = "Live";
+    tag_.Genre1 = 32;
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+
+    const ReadTags tags(file_);
+    EXPECT_THAT(tags["v1:TPE1"], ElementsAre("?? ??"));
+    EXPECT_THAT(tags["v2raw"], ElementsAre("TIT2", "TPE1", "COMM", "TALB", "TRCK", "TYER", "TCON"));
+    EXPECT_THAT(tags["v2:TIT2"], ElementsAre(tag_.Title1));
+    EXPECT_THAT(tags["v2:TPE1"], ElementsAre(tag_.Artist1));
+    EXPECT_THAT(tags["v2:TALB"], ElementsAre(tag_.Album1));
+    EXPECT_THAT(tags["v2:COMM"], ElementsAre("Live"));
+    EXPECT_THAT(tags["v2:TCON"], ElementsAre("(32)"));
+    tags.expectFfprobeAgrees("v2");
+    EXPECT_THAT(tags["ff:artist"], ElementsAre(tag_.Artist1));
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("Classical"));
+
+    // A genre outside the table is left out, as in version 1.
+    tag_.Genre1 = -1;
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+    EXPECT_THAT(ReadTags(file_)["v2:TCON"], IsEmpty());
+
+    tag_.Title1 = tag_.Artist1 = tag_.Album1 = "Caf\u00e9";
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+    EXPECT_THAT(ReadTags(file_)["v2version"], IsEmpty());
+}
+
 // A whole record beyond Latin-1, as a lookup of a Japanese disc gives, with both versions.
 TEST_F(Id3WriterTest, Utf16TagsReadTheSameInMutagenAndFfprobe) {
     tag_ = fullTag();

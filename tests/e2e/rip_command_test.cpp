@@ -196,6 +196,30 @@ TEST(CliRip, AReadErrorInTheSecondTrackIsToldOnceAndEndsTheJob) {
     EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
 }
 
+// --out may name a folder that is not there yet: it is made for a segment as for tracks.
+TEST(CliRip, OutMakesItsFolderForTracksAndSegmentsAlike) {
+    CliScratch scratch("gen:track audio 0:01/track audio 0:01,noaudio");
+    const auto tracks = scratch.root() / "tracks";
+    const ProcessResult ripped =
+        scratch.run({"rip", "--tracks", "2", "--format", "wav", "--out", tracks.string()});
+    ASSERT_EQ(ripped.exitStatus, 0) << ripped.err;
+    EXPECT_EQ(filesUnder(tracks), std::vector<std::string>{"Track 02.wav"});
+
+    const auto segment = scratch.root() / "segment";
+    const ProcessResult cut =
+        scratch.run({"rip", "--segment", "0-75", "--format", "wav", "--out", segment.string()});
+    ASSERT_EQ(cut.exitStatus, 0) << cut.err;
+    EXPECT_EQ(filesUnder(segment), std::vector<std::string>{"Untitled.wav"});
+
+    // A folder that cannot be made is told, and nothing is ripped.
+    test::writeFile(scratch.root() / "plain", "a file");
+    const ProcessResult refused = scratch.run({"rip", "--segment", "0-75", "--format", "wav",
+                                               "--out", (scratch.root() / "plain/x").string()});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err, "Cannot create the folder \"" + (scratch.root() / "plain/x").string() +
+                               "\": Not a directory\n");
+}
+
 TEST(CliRip, ASegmentAcrossATrackBoundaryGivesExactlyThoseFrames) {
     const std::string disc = "gen:seed 5/track audio 150/track audio 120";
     CliScratch scratch(disc + ",noaudio");

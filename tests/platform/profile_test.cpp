@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "platform/ini_document.h"
-#include "platform/registry.h"
 #include "support/temp_dir.h"
 
 namespace tonalda::profile {

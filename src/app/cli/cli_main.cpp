@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
     // program and leave a cut file behind.
     std::signal(SIGXFSZ, SIG_IGN);
     // Ctrl-C cancels the jobs; the other commands end at once, as by default.
-    if (parsed.options->command == Command::Rip || parsed.options->command == Command::Convert)
+    const Command command = parsed.options->command;
+    if (command == Command::Rip || command == Command::Convert || command == Command::Lookup ||
+        command == Command::Submit)
         cancelJobsOnInterrupt();
     loadSettingsGroups(console);
     return runCommand(*parsed.options, console);
