@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <map>
 #include <sstream>
 
 #include "codecs/codec_test_support.h"
@@ -111,6 +112,38 @@ TEST_F(ConvertJobTest, ThreeWavsToEachFormatLandInTheEncodeFolderWithTheirTags) 
             const std::string second = test::readFile(encoded("Second.mp3"));
             EXPECT_FALSE(second.starts_with("ID3"));
             EXPECT_NE(second.substr(second.size() - 128, 3), "TAG");
+        }
+        std::filesystem::remove_all(dir_ / "encoded");
+    }
+}
+
+// Two sources of one name from different folders both keep their audio: the later output is
+// numbered. Several workers make the same files as one, byte for byte.
+TEST_F(ConvertJobTest, SourcesOfOneNameGetDistinctOutputsAndWorkersChangeNoByte) {
+    std::filesystem::create_directories(dir_ / "four");
+    test::writeToneWav(dir_ / "four" / "Song.wav", 3 * kFrames);
+    const std::vector<std::string> sources = {sources_[0], (dir_ / "four" / "Song.wav").string(),
+                                              sources_[1], sources_[2]};
+    std::map<std::string, std::string> firstRun;
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(workers);
+        options_.workers = workers;
+        test::JobView view;
+        ConvertJob job(registry_, prompter_, view.events());
+        ASSERT_TRUE(job.start(sources, OutputFormat::Mp3, options_));
+        view.follow(job);
+        EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+        EXPECT_EQ(statuses(job), std::vector<std::string>(4, "Encoded"));
+        EXPECT_EQ(filesIn(dir_ / "encoded"), (std::vector<std::string>{"Second.mp3", "Song (2).mp3",
+                                                                       "Song.mp3", "Third.mp3"}));
+        EXPECT_NEAR(std::stod(test::probe(encoded("Song.mp3"))["duration"]), 1.0, 0.1);
+        EXPECT_NEAR(std::stod(test::probe(encoded("Song (2).mp3"))["duration"]), 3.0, 0.1);
+        for (const std::string& name : filesIn(dir_ / "encoded")) {
+            const std::string bytes = test::readFile(encoded(name));
+            if (workers == 1)
+                firstRun[name] = bytes;
+            else
+                EXPECT_TRUE(bytes == firstRun[name]) << name << " differs";
         }
         std::filesystem::remove_all(dir_ / "encoded");
     }

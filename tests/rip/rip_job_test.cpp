@@ -269,5 +269,37 @@ TEST_F(RipJobEndToEnd, TwoTracksComposingTheSameNameGetDistinctFiles) {
     }
 }
 
+// Titles of 90 Japanese characters (270 bytes): the names are cut on a character boundary with
+// room for the numbering, the extension and the temporary name, and both tracks are ripped.
+TEST_F(RipJobEndToEnd, LongTitlesAreCutAndStillGetDistinctFiles) {
+    options_.fileNameRule = 1;  // <Title>
+    options_.subFolderRule = 0;
+    options_.workers = 2;
+    options_.format = 3;
+    std::string title;
+    for (int i = 0; i < 90; ++i)
+        title += "\u4ea4";
+    TrackList list(*engine_);
+    loadDisc(list, 0);
+    list.clear();
+    for (int row : {1, 3}) {
+        list.setChecked(row, true);
+        list.item(row).tag.Title1 = title;
+    }
+    test::JobView view;
+    RipJob job(*engine_, registry_, prompter_, view.events());
+    ASSERT_TRUE(job.start(list, options_));
+    view.follow(job);
+    EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+    EXPECT_TRUE(job.succeeded());
+    const std::string cut = title.substr(0, title.size() - title.size() % 3 - 11 * 3);
+    ASSERT_EQ(job.entries().size(), 2u);
+    EXPECT_EQ(job.entries()[0].outputName, cut + ".ogg");
+    EXPECT_EQ(job.entries()[1].outputName, cut + " (2).ogg");
+    EXPECT_EQ(filesIn(dir_ / "rip"),
+              (std::vector<std::filesystem::path>{dir_ / "rip" / (cut + " (2).ogg"),
+                                                  dir_ / "rip" / (cut + ".ogg")}));
+}
+
 }  // namespace
 }  // namespace tonalda
