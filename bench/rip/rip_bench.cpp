@@ -160,8 +160,9 @@ std::string peerScript(const fs::path& cue, const fs::path& out, const std::stri
         char name[32];
         std::snprintf(name, sizeof name, "track%02d", track);
         const std::string output = quoted(out / (std::string(name) + extension));
+        // cd-paranoia says on every track that the image cannot change its read speed.
         const std::string reader =
-            "cd-paranoia -q -d " + quoted(cue) + " " + std::to_string(track) + " ";
+            "cd-paranoia -q -d " + quoted(cue) + " " + std::to_string(track) + " 2>/dev/null ";
         script += encoder.empty() ? reader + output + "\n"
                                   : reader + "- | " + encoder + " " + output + "\n";
     }
@@ -184,6 +185,7 @@ bool writeScript(const fs::path& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is known
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
     const int workers = tonalda::availableCores();
     const fs::path scratch =

@@ -1,18 +1,15 @@
 // Staged runs of the job runner (one stage on the job's thread, the other on a pool of workers):
-// overlap, the bound on entries in flight, how rows end when a stage fails or is stopped; and
-// output files that get their final name only when complete.
+// how rows end when a stage fails or is stopped while others are still worked on; and output
+// files that get their final name only when complete. The overlap of the stages and the bound on
+// waiting entries are shown by the rip job's tests with real audio.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <map>
 #include <mutex>
-#include <set>
-#include <thread>
 
 #include "platform/job_event_queue.h"
 #include "platform/job_runner.h"
@@ -48,65 +45,6 @@ std::vector<JobNotice> runToEnd(JobRunner& runner, JobEventQueue& queue, int row
             seen(n);
     });
     return notices;
-}
-
-TEST(StagedRun, SecondStagesOverlapLaterFirstStagesAndNoMoreEntriesThanAllowedAreInFlight) {
-    for (const int workers : {1, 2, 3}) {
-        SCOPED_TRACE("workers " + std::to_string(workers));
-        std::atomic<int> inFlight{0};
-        std::atomic<int> mostInFlight{0};
-        std::atomic<int> secondsRunning{0};
-        std::atomic<int> mostSecondsRunning{0};
-        std::atomic<bool> firstWhileSecond{false};
-        std::mutex mutex;
-        std::set<std::thread::id> secondThreads;
-        const auto raise = [](std::atomic<int>& most, int value) {
-            int seen = most.load();
-            while (value > seen && !most.compare_exchange_weak(seen, value)) {
-            }
-        };
-        StagedWork staged;
-        staged.workers = workers;
-        staged.inFlight = workers + 1;
-        staged.first = [&](EntryWork& work, std::size_t) {
-            raise(mostInFlight, ++inFlight);
-            if (secondsRunning.load() > 0)
-                firstWhileSecond = true;
-            work.setStatus(S::Extracting);
-            std::this_thread::sleep_for(5ms);
-            work.setStatus(S::Extracted);
-            return R::Handed;
-        };
-        staged.second = [&](EntryWork& work, std::size_t) {
-            raise(mostSecondsRunning, ++secondsRunning);
-            {
-                std::lock_guard lock(mutex);
-                secondThreads.insert(std::this_thread::get_id());
-            }
-            EXPECT_LT(work.worker(), workers);
-            work.setStatus(S::Encoding);
-            std::this_thread::sleep_for(30ms);  // encoding is the slow stage
-            work.setStatus(S::Encoded);
-            --secondsRunning;
-            --inFlight;
-            return R::Complete;
-        };
-        JobEventQueue queue;
-        JobRunner runner(queue);
-        const auto notices = runToEnd(runner, queue, 8, staged);
-        EXPECT_EQ(runner.outcome(), JobOutcome::Finished);
-        EXPECT_EQ(statusesOf(runner), std::vector<S>(8, S::Encoded));
-        EXPECT_TRUE(runner.succeeded());
-        EXPECT_LE(mostInFlight.load(), workers + 1) << "temporary files are bounded";
-        EXPECT_EQ(mostSecondsRunning.load(), workers);
-        EXPECT_EQ(firstWhileSecond.load(), workers > 1) << "one worker keeps today's order";
-        EXPECT_EQ(static_cast<int>(secondThreads.size()), workers);
-        int finished = 0;
-        for (const JobNotice& n : notices)
-            finished += std::holds_alternative<EntryFinished>(n.event);
-        EXPECT_EQ(finished, 8);
-        EXPECT_EQ(notices.back().event, JobEvent(JobFinished{JobOutcome::Finished}));
-    }
 }
 
 // Rows end as their stages end. Entries 0 and 1 are in their second stage while entry 2's first
