@@ -190,12 +190,18 @@ TEST_F(RipPipeline, EncodingOverlapsTheNextExtractionAndWaitingTracksAreBounded)
             const auto* status = std::get_if<RowStatusChanged>(&notice.event);
             if (status && status->row == 3 && status->status == RowStatus::Extracting)
                 finishedWhenTrack4Began = countOf(watch.rows(), RowStatus::Encoded);
-            const auto row = encodingRow(notice);
-            if (row == 0 && !overlapSeen) {
-                overlapSeen = watch.waitFor([](const RowWatch::Rows& rows) {
-                    return is(rows, 0, RowStatus::Encoding) && is(rows, 1, RowStatus::Extracting);
-                });
+            // Track 2's reading waits until track 1 is being encoded, and track 1's encoder
+            // until track 2's reading has seen it, whatever the order the threads run in.
+            const auto* progress = std::get_if<RowProgress>(&notice.event);
+            if (progress && progress->row == 1 && progress->activity == RowActivity::Extracting &&
+                !watch.flag()) {
+                overlapSeen = watch.waitFor(
+                    [](const RowWatch::Rows& rows) { return is(rows, 0, RowStatus::Encoding); });
+                watch.raiseFlag();
             }
+            const auto row = encodingRow(notice);
+            if (row == 0)
+                watch.waitFor([&](const RowWatch::Rows&) { return watch.flag(); });
             if (row)
                 std::this_thread::sleep_for(2ms);  // encoders slower than the drive
         },
@@ -329,9 +335,8 @@ TEST_F(RipPipeline, AnOutputTakesItsNameOnlyWhenComplete) {
                 if (progress && progress->row == 1 && progress->activity == writing &&
                     progress->thousandths > 0 && running && !untouchedWhileWritten) {
                     // Track 1 is finished before the stop.
-                    watch.waitFor([](const RowWatch::Rows& all) {
-                        return is(all, 0, RowStatus::Extracted) || is(all, 0, RowStatus::Encoded);
-                    });
+                    const RowStatus done = format == 0 ? RowStatus::Extracted : RowStatus::Encoded;
+                    watch.waitFor([done](const RowWatch::Rows& all) { return is(all, 0, done); });
                     untouchedWhileWritten = test::readFile(output(2, extension)) == "an older file";
                     running->requestStop();
                 }
