@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs; does nothing when all are present.
-# Usage: install-deps.sh [--bench]   (--bench adds the peer tools the benchmarks compare against)
+# Usage: install-deps.sh [--bench]   (--bench adds the peer tools the benchmarks compare against:
+# lame and cd-paranoia; oggenc and ffmpeg come with the test tools)
 set -euo pipefail
 
 packages=(
@@ -22,7 +23,7 @@ packages=(
   qemu-system-x86 busybox-static kmod genisoimage
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(lame hyperfine time)
+  packages+=(lame cd-paranoia hyperfine time)
 fi
 
 missing=()

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "codecs/lame_enc_abi.h"
 
@@ -29,6 +30,7 @@ struct Stream {
     lame_t flags = nullptr;
     std::uint32_t outputBufferSize = 0;
     bool closed = false;  // beCloseStream ran; kept until the Info tag is written
+    std::thread::id closedBy;
 };
 
 class StreamTable {
@@ -43,20 +45,22 @@ class StreamTable {
                 lame_close(entry.second.flags);
     }
 
-    // Streams closed earlier whose tag was never asked for (a cancelled file) go now, so that
-    // at most the last one is kept.
+    // Streams this thread closed earlier whose tag was never asked for (a cancelled file) go now,
+    // so that at most the last one per thread is kept. Another thread's closed stream may be
+    // waiting for its tag: several encoders run at once, one stream each.
     HBE_STREAM add(lame_t flags, std::uint32_t outputBufferSize) {
         std::lock_guard lock(mutex_);
-        std::erase_if(streams_, [](auto& entry) {
-            if (!entry.second.closed)
+        const std::thread::id caller = std::this_thread::get_id();
+        std::erase_if(streams_, [caller](auto& entry) {
+            if (!entry.second.closed || entry.second.closedBy != caller)
                 return false;
             if (entry.second.flags)
                 lame_close(entry.second.flags);
             return true;
         });
-        lastClosed_ = 0;
+        lastClosed_.erase(caller);
         const HBE_STREAM handle = ++lastHandle_;
-        streams_[handle] = Stream{flags, outputBufferSize, false};
+        streams_[handle] = Stream{flags, outputBufferSize, false, {}};
         return handle;
     }
 
@@ -69,12 +73,19 @@ class StreamTable {
 
     void markClosed(HBE_STREAM handle) {
         std::lock_guard lock(mutex_);
-        lastClosed_ = handle;
+        const std::thread::id caller = std::this_thread::get_id();
+        if (const auto it = streams_.find(handle); it != streams_.end()) {
+            it->second.closed = true;
+            it->second.closedBy = caller;
+        }
+        lastClosed_[caller] = handle;
     }
 
+    // The stream the calling thread closed last.
     HBE_STREAM lastClosed() {
         std::lock_guard lock(mutex_);
-        return lastClosed_;
+        const auto it = lastClosed_.find(std::this_thread::get_id());
+        return it == lastClosed_.end() ? 0 : it->second;
     }
 
     void remove(HBE_STREAM handle) {
@@ -85,15 +96,14 @@ class StreamTable {
         if (it->second.flags)
             lame_close(it->second.flags);
         streams_.erase(it);
-        if (lastClosed_ == handle)
-            lastClosed_ = 0;
+        std::erase_if(lastClosed_, [handle](const auto& entry) { return entry.second == handle; });
     }
 
   private:
     std::mutex mutex_;
     std::map<HBE_STREAM, Stream> streams_;
     HBE_STREAM lastHandle_ = 0;
-    HBE_STREAM lastClosed_ = 0;
+    std::map<std::thread::id, HBE_STREAM> lastClosed_;
 };
 
 StreamTable& streams() {
@@ -381,7 +391,6 @@ LAME_ENC_EXPORT BE_ERR beCloseStream(HBE_STREAM handle) {
     Stream* stream = streams().find(handle);
     if (!stream || stream->closed)
         return BE_ERR_INVALID_HANDLE;
-    stream->closed = true;
     if (!lame_get_bWriteVbrTag(stream->flags)) {
         lame_close(stream->flags);
         stream->flags = nullptr;

@@ -209,7 +209,9 @@ ExtractionResult Extractor::extractToTemp(int handle, std::uint32_t firstFrame,
 }
 
 ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::uint32_t frameCount,
-                                    const std::filesystem::path& path, ProgressSink* progress) {
+                                    const std::filesystem::path& path, ProgressSink* progress,
+                                    const std::filesystem::path& shownAs) {
+    const std::string shownName = (shownAs.empty() ? path : shownAs).string();
     std::string note;
     const ExtractionParameters params = fitExtractionParameters(settings_, note);
     if (!note.empty() && !noteShown_) {
@@ -226,7 +228,7 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
     FrameBuffer block = FrameBuffer::forFrames(params.blockSize);
     UniqueFile file = openFile(path, "w+b");
     if (!file) {
-        prompter_.tell("Cannot create file: " + path.string() + " (" + std::strerror(errno) + ")",
+        prompter_.tell("Cannot create file: " + shownName + " (" + std::strerror(errno) + ")",
                        PromptIcon::Error);
         return ExtractionResult::Failed;
     }
@@ -256,9 +258,8 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
         }
         if (block.length != 0 && std::fwrite(block.data.data() + block.startOffset, 1, block.length,
                                              file.get()) != block.length) {
-            prompter_.tell(
-                "Cannot write file: " + path.string() + " (" + std::strerror(errno) + ")",
-                PromptIcon::Error);
+            prompter_.tell("Cannot write file: " + shownName + " (" + std::strerror(errno) + ")",
+                           PromptIcon::Error);
             return ExtractionResult::Failed;
         }
         delivered += block.frameCount;
@@ -273,7 +274,8 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
     const bool cancelled = remaining != 0;
     if (!writeWavHeader(file.get(), static_cast<std::uint32_t>(bytes)) ||
         std::fflush(file.get()) != 0) {
-        prompter_.tell("Cannot write file: " + path.string(), PromptIcon::Error);
+        prompter_.tell("Cannot write file: " + shownName + " (" + std::strerror(errno) + ")",
+                       PromptIcon::Error);
         return ExtractionResult::Failed;
     }
     return cancelled ? ExtractionResult::Cancelled : ExtractionResult::Completed;

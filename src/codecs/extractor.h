@@ -52,9 +52,11 @@ class Extractor {
 
     // Writes the file, reporting progress in thousandths after each block. On a block that fails
     // three times, or a file that cannot be created or written, the user is told and the result
-    // is Failed; the caller stops its job for it.
+    // is Failed; the caller stops its job for it. Messages name the file `shownAs` when it is
+    // given: the name the user knows a file being written under another name by.
     ExtractionResult extract(int handle, std::uint32_t firstFrame, std::uint32_t frameCount,
-                             const std::filesystem::path& file, ProgressSink* progress = nullptr);
+                             const std::filesystem::path& file, ProgressSink* progress = nullptr,
+                             const std::filesystem::path& shownAs = {});
 
   private:
     // Where the disc ends, read once per extraction: reads stay before the lead-out, and only a

@@ -2,8 +2,8 @@
 // The one way jobs turn a canonical WAV file into an MP3, WMA or Ogg Vorbis file: the rip job, the
 // segment rip and the convert jobs all call encodeToFile(). The caller reports the begin and the
 // end of the encoding; encodeToFile opens and closes the files, reports progress, writes the tag
-// (ID3 after an MP3 stream, Vorbis comments, WMA attributes) and removes an output that a cancel
-// or a failure cut short.
+// (ID3 after an MP3 stream, Vorbis comments, WMA attributes) and gives the file its name only when
+// it is complete.
 
 #include <filesystem>
 
@@ -33,20 +33,28 @@ class FileEncoders {
                  const WmaSettings& wma);
 
     // Encodes `input` (read from byte 44) into `output` as it is named, replacing a file there.
-    // tags may be null: no tag, no comments, no attributes (DRM only then). A file that cannot be
-    // opened or created, or an encoder that cannot start, is reported through the prompter and
-    // leaves no output; a cancel removes the output.
+    // The file is written under a temporary name in the output's folder and renamed to `output`
+    // only when it is complete: a cancel, a failure or a killed process leaves no file there that
+    // looks finished, and an older file of that name as it was. tags may be null: no tag, no
+    // comments, no attributes (DRM only then). A file that cannot be opened, created or written,
+    // or an encoder that cannot start, is reported through the prompter with the file's name and
+    // the reason.
     // Thread: the job's worker.
     EncodeOutcome encodeToFile(OutputFormat format, const std::filesystem::path& input,
                                const std::filesystem::path& output, const TagInfo* tags,
                                ProgressSink* progress, const CancelToken& cancel);
 
   private:
-    EncodeOutcome encodeMp3(const std::filesystem::path& input, const std::filesystem::path& output,
+    // Where an encoder writes (the partial file), and the name the user knows it by.
+    struct EncodeTarget {
+        const std::filesystem::path& file;
+        const std::filesystem::path& shownAs;
+    };
+    EncodeOutcome encodeMp3(const std::filesystem::path& input, const EncodeTarget& target,
                             const TagInfo* tags, ProgressSink* progress, const CancelToken& cancel);
-    EncodeOutcome encodeOgg(const std::filesystem::path& input, const std::filesystem::path& output,
+    EncodeOutcome encodeOgg(const std::filesystem::path& input, const EncodeTarget& target,
                             const TagInfo* tags, ProgressSink* progress, const CancelToken& cancel);
-    EncodeOutcome encodeWma(const std::filesystem::path& input, const std::filesystem::path& output,
+    EncodeOutcome encodeWma(const std::filesystem::path& input, const EncodeTarget& target,
                             const TagInfo* tags, ProgressSink* progress, const CancelToken& cancel);
 
     Prompter& prompter_;

@@ -159,7 +159,8 @@ bool Mp3Encoder::encodeFileTo(const fs::path& input, const std::string& outputBa
 }
 
 bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressSink* progress,
-                        const CancelToken& cancel) {
+                        const CancelToken& cancel, const fs::path& shownAs) {
+    const std::string shownName = (shownAs.empty() ? output : shownAs).string();
     if (!usable())
         return false;
     UniqueFile in = openFile(input, "rb");
@@ -170,16 +171,22 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
     }
     // Creating the output would truncate the input when both name the same file.
     if (sameFile(input, output)) {
-        prompter_.tell("The output file is the input file: " + output.string());
+        prompter_.tell("The output file is the input file: " + shownName);
         return false;
     }
     UniqueFile out = openFile(output, "w+b");
     if (!out) {
-        prompter_.tell("Cannot create the output file " + output.string() + ": " +
-                       std::strerror(errno));
+        prompter_.tell("Cannot create the output file " + shownName + ": " + std::strerror(errno));
         return false;
     }
     std::error_code ignored;
+    // A stream given up: closed and, as no Info tag will be asked for, released in the module at
+    // once (an older module keeps it until its next stream).
+    const auto dropStream = [this](HBE_STREAM dropped) {
+        closeStream_(dropped);
+        if (writeInfoTag_)
+            writeInfoTag_(dropped, nullptr);
+    };
     // Ends the file without a finished MP3: nothing half-made is left behind.
     const auto abandon = [&] {
         in.reset();
@@ -204,7 +211,7 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
         pcm.resize(samplesPerChunk);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory" << std::endl;
-        closeStream_(stream);
+        dropStream(stream);
         return abandon();
     }
 
@@ -214,8 +221,8 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
     // A short write ends the file: what follows would be missing from it anyway (a full disk, a
     // file size limit), and a cut MP3 with its length tag would look complete.
     const auto writeFailed = [&](int error) {
-        closeStream_(stream);
-        prompter_.tell(outputWriteErrorText(output.string(), std::strerror(error)));
+        dropStream(stream);
+        prompter_.tell(outputWriteErrorText(shownName, std::strerror(error)));
         return abandon();
     };
     const auto writeOut = [&](std::uint32_t count) {
@@ -226,14 +233,14 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
     std::size_t count = std::fread(pcm.data(), sizeof(std::int16_t), samplesPerChunk, in.get());
     while (count > 0) {
         if (cancel.stopRequested()) {
-            closeStream_(stream);
+            dropStream(stream);
             return abandon();
         }
         std::uint32_t produced = 0;
         lastError_ = encodeChunk_(stream, static_cast<std::uint32_t>(count), pcm.data(), mp3.data(),
                                   &produced);
         if (lastError_ != BE_ERR_SUCCESSFUL) {
-            closeStream_(stream);
+            dropStream(stream);
             prompter_.tell(withCode("beEncodeChunk() failed (%lu),err", lastError_));
             return abandon();
         }
@@ -250,13 +257,14 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
         prompter_.tell(withCode("beExitStream failed (%lu),, err", lastError_));
     if (!writeOut(produced) || std::fflush(out.get()) != 0)
         return writeFailed(errno);
-    closeStream_(stream);
     in.reset();
     if (!closeChecked(out)) {
         const int error = errno;
-        prompter_.tell(outputWriteErrorText(output.string(), std::strerror(error)));
+        dropStream(stream);
+        prompter_.tell(outputWriteErrorText(shownName, std::strerror(error)));
         return abandon();
     }
+    closeStream_(stream);
 
     // The Xing/Info frame goes into the finished, closed file.
     const std::string outputName = output.string();

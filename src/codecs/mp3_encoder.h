@@ -45,9 +45,11 @@ class Mp3Encoder {
     // The same, into `outputBase` with its last four characters replaced by ".mp3".
     bool encodeFileTo(const std::filesystem::path& input, const std::string& outputBase,
                       ProgressSink* progress, const CancelToken& cancel);
-    // The same, into `output` as it is named.
+    // The same, into `output` as it is named; messages name the file `shownAs` (when not empty),
+    // the name the user knows a file being written under another name by.
     bool encode(const std::filesystem::path& input, const std::filesystem::path& output,
-                ProgressSink* progress, const CancelToken& cancel);
+                ProgressSink* progress, const CancelToken& cancel,
+                const std::filesystem::path& shownAs = {});
 
     const BE_CONFIG& configuration() const { return config_; }
     const BE_VERSION& version() const { return version_; }

@@ -1,16 +1,19 @@
 #include "convert/convert_job.h"
 
+#include <algorithm>
+#include <memory>
 #include <optional>
 #include <system_error>
 
 #include "cdinfo/misc_settings.h"
 #include "codecs/file_encoding.h"
-#include "codecs/output_name.h"
 #include "codecs/output_settings.h"
 #include "codecs/wav_layout.h"
 #include "convert/convert_list.h"
 #include "platform/prompter.h"
 #include "platform/temp_file.h"
+#include "platform/worker_pool.h"
+#include "rip/output_naming.h"
 
 namespace fs = std::filesystem;
 
@@ -20,16 +23,25 @@ ConvertOptions currentConvertOptions() {
     ConvertOptions options;
     options.encodeFolder = outputSettings().encodeFolder;
     options.tempFolder = miscSettings().tempPath;
+    options.workers = availableCores();
     options.ogg = oggSettings();
     options.wma = wmaSettings();
     return options;
 }
 
+namespace {
+
+// The source's file name without its extension: "Song" of "/music/Song.wav", "ab" of "ab".
+std::string sourceStem(const std::string& source) {
+    return fs::path(source).filename().stem().string();
+}
+
+}  // namespace
+
 fs::path convertOutputPath(const fs::path& encodeFolder, const std::string& source,
                            OutputFormat format) {
-    const fs::path base = encodeFolder / fs::path(source).filename();
-    return replaceLastFourCharacters(base.string(),
-                                     outputFormatExtension(static_cast<std::int32_t>(format)));
+    return outputFilePath(encodeFolder, sourceStem(source),
+                          outputFormatExtension(static_cast<std::int32_t>(format)));
 }
 
 ConvertJob::ConvertJob(Registry& registry, Prompter& prompter, JobEventQueue& events)
@@ -61,10 +73,18 @@ bool ConvertJob::startQueue(std::vector<ConvertEntry> queue, OutputFormat format
         format == OutputFormat::Wav)
         return false;
     std::vector<int> rows;
-    for (ConvertEntry& entry : queue) {
+    std::vector<std::string> stems;
+    for (const ConvertEntry& entry : queue)
+        stems.push_back(sourceStem(entry.source));
+    // Sources of one name from different folders get distinct outputs ("song.ogg",
+    // "song (2).ogg") instead of replacing each other.
+    const std::vector<std::string> endings =
+        distinctOutputEndings(stems, outputFormatExtension(static_cast<std::int32_t>(format)));
+    for (std::size_t index = 0; index < queue.size(); ++index) {
+        ConvertEntry& entry = queue[index];
         entry.status = RowStatus::Waiting;
-        entry.output = convertOutputPath(options.encodeFolder, entry.source, format);
-        rows.push_back(static_cast<int>(rows.size()));
+        entry.output = outputFilePath(options.encodeFolder, stems[index], endings[index]);
+        rows.push_back(static_cast<int>(index));
     }
     queue_ = std::move(queue);
     format_ = format;
@@ -74,10 +94,22 @@ bool ConvertJob::startQueue(std::vector<ConvertEntry> queue, OutputFormat format
         fs::create_directory(options_.encodeFolder, ignored);  // one level; failures show later
     return runner_.start(std::move(rows), [this] {
         JobPrompter prompter(prompter_, runner_.cancel());
-        FileEncoders encoders(registry_, prompter, options_.ogg, options_.wma);
-        return runner_.runEntries([&](EntryWork& work, std::size_t index) {
-            return convertEntry(work, queue_[index], encoders, prompter);
-        });
+        const int workers = std::max(options_.workers, 1);
+        // One set of encoders per worker, made on its thread when it first encodes.
+        std::vector<std::unique_ptr<FileEncoders>> encoders(static_cast<std::size_t>(workers));
+        StagedWork staged;
+        // Nothing is read on the job's thread: each file waits there for a free worker.
+        staged.first = [](EntryWork&, std::size_t) { return EntryResult::Handed; };
+        staged.second = [&](EntryWork& work, std::size_t index) {
+            auto& made = encoders[static_cast<std::size_t>(work.worker())];
+            if (!made)
+                made =
+                    std::make_unique<FileEncoders>(registry_, prompter, options_.ogg, options_.wma);
+            return convertEntry(work, queue_[index], *made, prompter);
+        };
+        staged.workers = workers;
+        staged.inFlight = workers;
+        return runner_.runStaged(staged);
     });
 }
 
@@ -127,6 +159,8 @@ fs::path encoderInput(const std::string& source, const fs::path& tempFolder,
 
 EntryResult ConvertJob::convertEntry(EntryWork& work, const ConvertEntry& entry,
                                      FileEncoders& encoders, Prompter& prompter) {
+    if (work.stopRequested())
+        return EntryResult::Stopped;
     work.setStatus(RowStatus::Encoding);
     std::optional<TempFile> copy;
     const fs::path input = encoderInput(entry.source, options_.tempFolder, copy, prompter);
@@ -135,10 +169,8 @@ EntryResult ConvertJob::convertEntry(EntryWork& work, const ConvertEntry& entry,
     const EncodeOutcome outcome =
         encoders.encodeToFile(format_, input, entry.output, &entry.tag,
                               &work.progress(RowActivity::Encoding), work.cancel());
-    if (outcome == EncodeOutcome::Cancelled || work.stopRequested()) {
-        removeQuietly(entry.output);
+    if (outcome == EncodeOutcome::Cancelled)
         return EntryResult::Stopped;
-    }
     // An encoder failure has been reported; the job goes on with the next file.
     if (outcome != EncodeOutcome::Done)
         return EntryResult::Incomplete;

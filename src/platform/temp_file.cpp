@@ -53,12 +53,16 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
     return *this;
 }
 
-void TempFile::remove() {
-    if (path_.empty())
+void removeOwnedFile(fs::path& path) {
+    if (path.empty())
         return;
     std::error_code ignored;
-    fs::remove(path_, ignored);
-    path_.clear();
+    fs::remove(path, ignored);
+    path.clear();
+}
+
+void TempFile::remove() {
+    removeOwnedFile(path_);
 }
 
 }  // namespace tonalda

@@ -13,6 +13,10 @@ namespace tonalda {
 // empty. Thread: any.
 std::filesystem::path jobTempFolder(const std::filesystem::path& configured);
 
+// Removes the file `path` names, if it names one, and clears `path`: the end of an owned
+// temporary file. A file already gone is fine. Thread: any.
+void removeOwnedFile(std::filesystem::path& path);
+
 // A temporary file created anew (O_EXCL, readable by its owner only) as
 // folder/<stem>.XXXXXX<suffix> with a unique XXXXXX, so that two jobs, in one process or two,
 // sharing the folder never touch each other's files. It is removed when the object goes.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -152,6 +153,20 @@ std::filesystem::path outputFilePath(const std::filesystem::path& folder, std::s
     const std::string_view base =
         utf8Prefix(baseName, room < kMaxNameBytes ? kMaxNameBytes - room : 0);
     return folder / withHarmlessCharacters(std::string(base) + std::string(extension));
+}
+
+std::vector<std::string> distinctOutputEndings(const std::vector<std::string>& baseNames,
+                                               std::string_view extension) {
+    std::set<std::string> taken;
+    std::vector<std::string> endings;
+    for (const std::string& base : baseNames) {
+        std::string ending(extension);
+        for (int number = 2; !taken.insert(outputFilePath({}, base, ending).string()).second;
+             ++number)
+            ending = " (" + std::to_string(number) + ")" + std::string(extension);
+        endings.push_back(std::move(ending));
+    }
+    return endings;
 }
 
 }  // namespace tonalda

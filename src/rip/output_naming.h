@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "codecs/tag_info.h"
 
@@ -65,5 +66,12 @@ OutputFolder prepareOutputFolder(const std::filesystem::path& ripFolder, std::st
 // Thread: any.
 std::filesystem::path outputFilePath(const std::filesystem::path& folder, std::string_view baseName,
                                      std::string_view extension);
+
+// How each output of one job into one folder ends, in order: the extension, or " (2)", " (3)", ...
+// and the extension for an output whose name (by outputFilePath) an earlier output of the job
+// already has, so that no output of a job replaces another. Pass it to outputFilePath with the
+// base name. Thread: any.
+std::vector<std::string> distinctOutputEndings(const std::vector<std::string>& baseNames,
+                                               std::string_view extension);
 
 }  // namespace tonalda

@@ -1,9 +1,15 @@
 #pragma once
 // The rip job: the checked tracks of the track list, one after another, extracted through the
 // jitter-corrected reader into a WAV file, or into a private temporary file that an encoder then
-// turns into an MP3, WMA or Ogg Vorbis file. It reports to its receiver's JobEventQueue (see
-// platform/job_events.h): per row the statuses Extracting, Extracted, Encoding, Encoded and the
-// progress of each; rows left undone by a cancel show Canceled, by an extraction error Error.
+// turns into an MP3, WMA or Ogg Vorbis file. The drive reads one track at a time; the encodings
+// run on a pool of encoder workers, so that earlier tracks are encoded while later ones are read.
+// At most workers + 1 extracted tracks wait on the disk: the next extraction waits for a place.
+// It reports to its receiver's JobEventQueue (see platform/job_events.h): per row the statuses
+// Extracting, Extracted, Encoding, Encoded and the progress of each, rows interleaving; rows left
+// undone by a cancel show Canceled. An extraction error ends the job: that row and the later
+// ones show Error, while tracks already extracted are still encoded, as their audio is good.
+// Every output is written under a temporary name in its folder and renamed when complete; two
+// tracks of a job whose names compose alike get distinct names ("Same.mp3", "Same (2).mp3").
 // The job also keeps each entry's status and done flag for its owner to read.
 
 #include <cstdint>
@@ -35,12 +41,15 @@ struct RipOptions {
     std::string discArtist = " ";
     std::string discAlbum = " ";
     std::filesystem::path tempFolder;  // "Temppath"; the system's temporary folder when empty
+    // Encoder workers; 1 extracts and encodes each track before reading the next.
+    int workers = 1;
     CdRomSettings cdrom;
     OggSettings ogg;
     WmaSettings wma;
 };
 
-// The options from the process-wide settings records and the disc's information.
+// The options from the process-wide settings records and the disc's information, with as many
+// encoder workers as the process has cores.
 // Thread: the user interface thread (settings do not change while it reads them).
 RipOptions currentRipOptions(const DiscInfo& disc);
 
@@ -53,6 +62,8 @@ std::vector<TrackItem> takeRipQueue(TrackList& list, std::int32_t fileNameRule);
 struct RipEntry {
     TrackItem item;  // a copy of the row's item, base name composed; done when its file is complete
     RowStatus status = RowStatus::Waiting;
+    std::string outputName;  // the output's file name in the output folder
+    bool renamed = false;    // numbered, as an earlier entry of the job has its name
 };
 
 // One job object per view, reused for each rip; each run has its own JobId. The owner starts,
@@ -91,9 +102,10 @@ class RipJob {
     bool succeeded() const { return runner_.succeeded(); }
 
   private:
+    struct Run;
     JobOutcome run();
-    EntryResult ripEntry(EntryWork& work, const TrackItem& item, Extractor& extractor,
-                         FileEncoders& encoders);
+    EntryResult extractEntry(EntryWork& work, std::size_t index, Run& run);
+    EntryResult encodeEntry(EntryWork& work, std::size_t index, Run& run);
 
     CdEngine& engine_;
     Registry& registry_;
@@ -101,7 +113,10 @@ class RipJob {
     RipOptions options_;
     int handle_ = 0;
     std::vector<TrackItem> queue_;  // written only while no worker runs
-    JobRunner runner_;              // last: it goes first
+    // Each entry's base name and how its output's name ends (extension, numbering).
+    std::vector<std::string> fileBases_;
+    std::vector<std::string> fileEndings_;
+    JobRunner runner_;  // last: it goes first
 };
 
 }  // namespace tonalda

@@ -1,7 +1,5 @@
 #include "rip/segment_rip.h"
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <system_error>
 
@@ -9,7 +7,7 @@
 #include "codecs/file_encoding.h"
 #include "codecs/output_format.h"
 #include "codecs/output_name.h"
-#include "platform/file.h"
+#include "platform/partial_file.h"
 #include "platform/prompter.h"
 #include "platform/temp_file.h"
 
@@ -99,59 +97,58 @@ EntryResult SegmentRip::rip(EntryWork& work, std::uint32_t startFrame, std::uint
     };
 
     work.setStatus(RowStatus::Extracting);
+    std::string error;
     if (format == OutputFormat::Wav) {
         const fs::path wav = replaceLastFourCharacters(output.string(), ".wav");
+        std::optional<PartialFile> partial = PartialFile::create(wav, error);
+        if (!partial) {
+            prompter.tell(error, PromptIcon::Error);
+            return EntryResult::Failed;
+        }
         const ExtractionResult extracted =
-            extractor.extract(handle_, startFrame, frameCount, wav, extracting);
-        if (extracted != ExtractionResult::Completed || cancel.stopRequested()) {
-            removeQuietly(wav);
-            return stopped(extracted);
+            extractor.extract(handle_, startFrame, frameCount, partial->path(), extracting, wav);
+        if (extracted != ExtractionResult::Completed || cancel.stopRequested())
+            return stopped(extracted);  // the partial file goes with `partial`
+        if (!partial->commit(error)) {
+            prompter.tell(error, PromptIcon::Error);
+            return EntryResult::Failed;
         }
         work.setStatus(RowStatus::Extracted);
         work.setStatus(RowStatus::Encoded);
         return EntryResult::Complete;
     }
 
-    // The output is made first, so that a name that cannot be written stops the rip at once.
-    if (!openFile(output, "wb")) {
-        prompter.tell(
-            "Cannot create the output file " + output.string() + ": " + std::strerror(errno),
-            PromptIcon::Error);
+    // The MP3 encoder names its file like the output with its last four characters replaced.
+    const fs::path encoded = format == OutputFormat::Mp3
+                                 ? fs::path(replaceLastFourCharacters(output.string(), ".mp3"))
+                                 : output;
+    // A name that cannot be written stops the rip at once, before the disc is read.
+    if (!PartialFile::create(encoded, error)) {
+        prompter.tell(error, PromptIcon::Error);
         return EntryResult::Failed;
     }
     const fs::path tempFolder = jobTempFolder(options_.tempFolder);
     std::error_code ignored;
     fs::create_directory(tempFolder, ignored);
-    std::string error;
     std::optional<TempFile> temp = TempFile::create(
         tempFolder, replaceLastFourCharacters(output.filename().string(), ""), ".tmp", error);
     if (!temp) {
         prompter.tell(error, PromptIcon::Error);
-        removeQuietly(output);
         return EntryResult::Failed;
     }
     const ExtractionResult extracted =
         extractor.extract(handle_, startFrame, frameCount, temp->path(), extracting);
-    if (extracted != ExtractionResult::Completed || cancel.stopRequested()) {
-        removeQuietly(output);  // still empty: nothing of the segment reached it
+    if (extracted != ExtractionResult::Completed || cancel.stopRequested())
         return stopped(extracted);
-    }
     work.setStatus(RowStatus::Extracted);
 
     work.setStatus(RowStatus::Encoding);
-    // The MP3 encoder names its file like the output with its last four characters replaced.
-    const fs::path encoded = format == OutputFormat::Mp3
-                                 ? fs::path(replaceLastFourCharacters(output.string(), ".mp3"))
-                                 : output;
     FileEncoders encoders(registry_, prompter, options_.ogg, options_.wma);
     const EncodeOutcome outcome = encoders.encodeToFile(
         format, temp->path(), encoded, nullptr, &work.progress(RowActivity::Encoding), cancel);
     temp->remove();
-    if (outcome == EncodeOutcome::Cancelled || cancel.stopRequested()) {
-        removeQuietly(output);
-        removeQuietly(encoded);
+    if (outcome == EncodeOutcome::Cancelled)
         return EntryResult::Stopped;
-    }
     if (outcome != EncodeOutcome::Done)
         return EntryResult::Incomplete;
     work.setStatus(RowStatus::Encoded);

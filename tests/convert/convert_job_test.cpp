@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <map>
 #include <sstream>
 
 #include "codecs/codec_test_support.h"
@@ -113,6 +117,38 @@ TEST_F(ConvertJobTest, ThreeWavsToEachFormatLandInTheEncodeFolderWithTheirTags) 
     }
 }
 
+// Two sources of one name from different folders both keep their audio: the later output is
+// numbered. Several workers make the same files as one, byte for byte.
+TEST_F(ConvertJobTest, SourcesOfOneNameGetDistinctOutputsAndWorkersChangeNoByte) {
+    std::filesystem::create_directories(dir_ / "four");
+    test::writeToneWav(dir_ / "four" / "Song.wav", 3 * kFrames);
+    const std::vector<std::string> sources = {sources_[0], (dir_ / "four" / "Song.wav").string(),
+                                              sources_[1], sources_[2]};
+    std::map<std::string, std::string> firstRun;
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(workers);
+        options_.workers = workers;
+        test::JobView view;
+        ConvertJob job(registry_, prompter_, view.events());
+        ASSERT_TRUE(job.start(sources, OutputFormat::Mp3, options_));
+        view.follow(job);
+        EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+        EXPECT_EQ(statuses(job), std::vector<std::string>(4, "Encoded"));
+        EXPECT_EQ(filesIn(dir_ / "encoded"), (std::vector<std::string>{"Second.mp3", "Song (2).mp3",
+                                                                       "Song.mp3", "Third.mp3"}));
+        EXPECT_NEAR(std::stod(test::probe(encoded("Song.mp3"))["duration"]), 1.0, 0.1);
+        EXPECT_NEAR(std::stod(test::probe(encoded("Song (2).mp3"))["duration"]), 3.0, 0.1);
+        for (const std::string& name : filesIn(dir_ / "encoded")) {
+            const std::string bytes = test::readFile(encoded(name));
+            if (workers == 1)
+                firstRun[name] = bytes;
+            else
+                EXPECT_TRUE(bytes == firstRun[name]) << name << " differs";
+        }
+        std::filesystem::remove_all(dir_ / "encoded");
+    }
+}
+
 TEST_F(ConvertJobTest, CancelDuringTheSecondLeavesNoSecondOrThirdOutput) {
     for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
         const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
@@ -171,29 +207,53 @@ TEST_F(ConvertJobTest, RefusedOggSetupIsReportedAndLeavesNoEmptyFile) {
     EXPECT_TRUE(filesIn(dir_ / "encoded").empty());
 }
 
-// An output on a full disk: every format says which file failed and why, marks the row "Error",
-// and leaves no file that looks finished; the next file is encoded.
+// Limits the size of the files this process writes (as `ulimit -f` does) while it lives; a write
+// beyond the limit then fails with EFBIG instead of ending the process.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = SIG_DFL;
+};
+
+// An output that cannot be written whole (a full disk, a file size limit): every format says
+// which file failed and why, marks the row "Error", and leaves no file that looks finished, not
+// even under another name; the next file is encoded.
 TEST_F(ConvertJobTest, AWriteFailureIsReportedWithTheFileAndReasonAndLeavesNoFile) {
-    std::filesystem::create_directories(dir_ / "encoded");
+    // The second source is long enough that only its output passes the limit.
+    test::writeToneWav(sources_[1], 30 * kFrames);
     for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
         const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
         SCOPED_TRACE(extension);
-        const auto full = encoded("Second" + extension);
-        std::filesystem::create_symlink("/dev/full", full);
+        std::filesystem::create_directories(dir_ / "encoded");
         test::JobView view;
         RecordingPrompter prompter;
         ConvertJob job(registry_, prompter, view.events());
-        ASSERT_TRUE(job.start(list_, format, options_));
-        view.follow(job);
+        {
+            const FileSizeLimit limit(64 * 1024);
+            ASSERT_TRUE(job.start(list_, format, options_));
+            view.follow(job);
+        }
         EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Error", "Encoded"}));
         ASSERT_EQ(prompter.texts().size(), 1u);
-        EXPECT_EQ(prompter.texts()[0],
-                  "Output file write error\n" + full.string() + ": No space left on device");
-        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(full)));
+        EXPECT_EQ(prompter.texts()[0], "Output file write error\n" +
+                                           encoded("Second" + extension).string() +
+                                           ": File too large");
         EXPECT_EQ(filesIn(dir_ / "encoded"),
                   (std::vector<std::string>{"Song" + extension, "Third" + extension}));
         std::filesystem::remove_all(dir_ / "encoded");
-        std::filesystem::create_directories(dir_ / "encoded");
     }
 }
 
@@ -228,9 +288,15 @@ TEST_F(ConvertJobTest, NothingStartsForAnEmptyListOrWav) {
     EXPECT_EQ(list_.row(0).status, "");
 }
 
+// Only the file name's extension gives way: a short name or one without an extension never
+// takes characters of the folder, so the output stays in the encode folder.
 TEST(ConvertOutputPath, SourceFileNameInTheEncodeFolderWithTheFormatsExtension) {
     EXPECT_EQ(convertOutputPath("/out", "/music/Song.wav", OutputFormat::Mp3), "/out/Song.mp3");
-    EXPECT_EQ(convertOutputPath("/out", "/music/x.wave", OutputFormat::Ogg), "/out/x..ogg");
+    EXPECT_EQ(convertOutputPath("/out", "/music/x.wave", OutputFormat::Ogg), "/out/x.ogg");
+    EXPECT_EQ(convertOutputPath("out2/enc", "ab", OutputFormat::Ogg), "out2/enc/ab.ogg");
+    EXPECT_EQ(convertOutputPath("/out", "/music/a", OutputFormat::Wma), "/out/a.wma");
+    EXPECT_EQ(convertOutputPath("/out", "/music/Live.at.the.Hall.wav", OutputFormat::Mp3),
+              "/out/Live.at.the.Hall.mp3");
 }
 
 }  // namespace

@@ -57,6 +57,12 @@ TEST(CliCommandLine, FlagsGoWithTheirCommands) {
     EXPECT_TRUE(submit.options->test);
     EXPECT_FALSE(parse({"submit"}).options->test);
 
+    auto jobs = parse({"rip", "--jobs", "3"});
+    ASSERT_TRUE(jobs.options) << jobs.error;
+    EXPECT_EQ(jobs.options->jobs, 3);
+    EXPECT_FALSE(parse({"rip"}).options->jobs);
+    EXPECT_EQ(parse({"convert", "--format", "ogg", "--jobs", "1", "a.wav"}).options->jobs, 1);
+
     EXPECT_EQ(parse({"toc", "--help"}).options->command, Command::Help);
 }
 
@@ -78,6 +84,10 @@ TEST(CliCommandLine, MistakesAreRefusedWithAReason) {
         {"lookup", "extra"},
         {"lookup", "--test"},  // only a submission is tested
         {"submit", "--save"},
+        {"rip", "--jobs", "0"},
+        {"rip", "--jobs", "two"},
+        {"rip", "--jobs"},
+        {"toc", "--jobs", "2"},
         {"rip", "--out", ""},
     };
     for (const auto& arguments : wrong) {

@@ -64,7 +64,7 @@ CliProcess::CliProcess(const std::string& program, const std::vector<std::string
 
 CliProcess::~CliProcess() {
     if (pid_ > 0) {
-        kill(pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
     if (outFd_ >= 0)
@@ -115,7 +115,12 @@ bool CliProcess::waitForLine(const std::string& text, std::chrono::seconds timeo
 
 void CliProcess::interrupt() {
     if (pid_ > 0)
-        kill(pid_, SIGINT);
+        ::kill(pid_, SIGINT);
+}
+
+void CliProcess::kill() {
+    if (pid_ > 0)
+        ::kill(pid_, SIGKILL);
 }
 
 ProcessResult CliProcess::finish() {

@@ -34,6 +34,8 @@ class CliProcess {
     // or the time runs out first.
     bool waitForLine(const std::string& text, std::chrono::seconds timeout);
     void interrupt();
+    // Ends the process at once (SIGKILL), as a crash or the system would.
+    void kill();
     // Reads everything up to the end and waits for the exit.
     ProcessResult finish();
 

@@ -77,11 +77,13 @@ TEST_F(CliConvert, AFileSizeLimitIsReportedAndLeavesNoCutFile) {
 }
 
 TEST_F(CliConvert, CtrlCDuringTheSecondFileLeavesNoSecondOrThirdOutput) {
-    // Three minutes of sound take the encoder a few seconds.
+    // Three minutes of sound take the encoder a few seconds. One worker: the files are taken
+    // up one after another, so the third has not begun.
     test::writeToneWav(wav("Long"), 44100 * 180);
-    CliProcess convert(kCliProgram,
-                       {"convert", "--format", "mp3", wav("Song"), wav("Long"), wav("Third")},
-                       scratch_.environment());
+    CliProcess convert(
+        kCliProgram,
+        {"convert", "--format", "mp3", "--jobs", "1", wav("Song"), wav("Long"), wav("Third")},
+        scratch_.environment());
     ASSERT_TRUE(convert.waitForLine(wav("Long") + ": Encoding", 60s));
     convert.interrupt();
     const ProcessResult result = convert.finish();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "codecs/codec_test_support.h"
 #include "e2e/cli_scratch.h"
 
@@ -113,11 +115,12 @@ TEST(CliRip, FlagsChooseTracksAndFolderForThisRunOnly) {
 }
 
 TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
-    // The drive reads at twice real time, so track 3 takes three seconds to extract.
+    // The drive reads at twice real time, so track 3 takes three seconds to extract. One
+    // worker: track 2 is encoded before track 3 is read.
     CliScratch scratch(
         "gen:track audio 0:01/track audio 0:01/track audio 0:06/track audio 0:01/"
         "track audio 0:01,speed=2,noaudio");
-    CliProcess rip(kCliProgram, {"rip"}, scratch.environment());
+    CliProcess rip(kCliProgram, {"rip", "--jobs", "1"}, scratch.environment());
     ASSERT_TRUE(rip.waitForLine("Track 3 \"Track 03\": Extracting", 60s));
     rip.interrupt();
     const ProcessResult result = rip.finish();
@@ -129,6 +132,31 @@ TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
                              "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
                              "Track 5 \"Track 05\": Canceled\n"})
         EXPECT_NE(result.out.find(line), std::string::npos) << line << result.out;
+}
+
+// A rip killed while track 2 is read (and, for MP3, track 1 may still be encoding) leaves no file
+// under a final name that is not whole: what is cut short has only its hidden temporary name.
+TEST(CliRip, AKilledRipLeavesNoCutFileUnderAFinalName) {
+    CliScratch scratch("gen:track audio 0:01/track audio 0:06,speed=2,noaudio");
+    for (const std::string format : {"wav", "mp3"}) {
+        SCOPED_TRACE(format);
+        std::filesystem::remove_all(scratch.ripFolder());
+        CliProcess rip(kCliProgram, {"rip", "--format", format}, scratch.environment());
+        ASSERT_TRUE(rip.waitForLine("Track 2 \"Track 02\": Extracting", 60s));
+        std::this_thread::sleep_for(1s);  // track 2 has a second of audio on the disk
+        rip.kill();
+        rip.finish();
+        std::vector<std::string> finished;
+        for (const std::string& name : filesUnder(scratch.ripFolder()))
+            if (!std::filesystem::path(name).filename().string().starts_with("."))
+                finished.push_back(name);
+        EXPECT_LE(finished.size(), 1u);
+        for (const std::string& name : finished) {
+            EXPECT_EQ(name, "Track 01." + format);
+            const auto probed = test::probe(scratch.ripFolder() / name);
+            EXPECT_NEAR(std::stod(probed.at("duration")), 1.0, 0.1) << name;
+        }
+    }
 }
 
 // The decoded audio of an Ogg Vorbis file.

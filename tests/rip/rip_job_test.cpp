@@ -226,27 +226,79 @@ TEST_F(RipJobEndToEnd, AnOutputFolderThatCannotBeMadeStopsTheJobAsAnError) {
     EXPECT_TRUE(filesIn(dir_ / "temp").empty());
 }
 
-TEST_F(RipJobEndToEnd, TwoTracksComposingTheSameNameLeaveTheSecondFile) {
-    options_.format = 0;
+// Two tracks whose names compose alike both keep their audio: the later one is numbered.
+TEST_F(RipJobEndToEnd, TwoTracksComposingTheSameNameGetDistinctFiles) {
     options_.fileNameRule = 1;  // <Title>
     options_.subFolderRule = 0;
+    options_.workers = 2;
+    for (const std::int32_t format : {0, 3}) {
+        SCOPED_TRACE("format " + std::to_string(format));
+        std::filesystem::remove_all(dir_ / "rip");
+        options_.format = format;
+        TrackList list(*engine_);
+        loadDisc(list, 0);
+        list.clear();
+        for (int row : {1, 3}) {
+            list.setChecked(row, true);
+            list.item(row).tag.Title1 = "Same";
+        }
+        test::JobView view;
+        RipJob job(*engine_, registry_, prompter_, view.events());
+        ASSERT_TRUE(job.start(list, options_));
+        const std::string extension(outputFormatExtension(format));
+        EXPECT_EQ(job.entries()[0].outputName, "Same" + extension);
+        EXPECT_FALSE(job.entries()[0].renamed);
+        EXPECT_EQ(job.entries()[1].outputName, "Same (2)" + extension);
+        EXPECT_TRUE(job.entries()[1].renamed);
+        view.follow(job);
+        EXPECT_TRUE(job.succeeded());
+        const auto first = dir_ / "rip" / ("Same" + extension);
+        const auto second = dir_ / "rip" / ("Same (2)" + extension);
+        EXPECT_EQ(filesIn(dir_ / "rip"), (std::vector<std::filesystem::path>{second, first}));
+        if (format == 0) {
+            EXPECT_TRUE(test::readFile(first).substr(44) ==
+                        discAudio(list.sessionHandle(), 300, 260))
+                << "the second track's audio";
+            EXPECT_TRUE(test::readFile(second).substr(44) ==
+                        discAudio(list.sessionHandle(), 760, 220))
+                << "the fourth track's audio";
+        } else {
+            EXPECT_NEAR(std::stod(test::probe(first)["duration"]), 260 / 75.0, 0.1);
+            EXPECT_NEAR(std::stod(test::probe(second)["duration"]), 220 / 75.0, 0.1);
+        }
+    }
+}
+
+// Titles of 90 Japanese characters (270 bytes): the names are cut on a character boundary with
+// room for the numbering, the extension and the temporary name, and both tracks are ripped.
+TEST_F(RipJobEndToEnd, LongTitlesAreCutAndStillGetDistinctFiles) {
+    options_.fileNameRule = 1;  // <Title>
+    options_.subFolderRule = 0;
+    options_.workers = 2;
+    options_.format = 3;
+    std::string title;
+    for (int i = 0; i < 90; ++i)
+        title += "\u4ea4";
     TrackList list(*engine_);
     loadDisc(list, 0);
     list.clear();
     for (int row : {1, 3}) {
         list.setChecked(row, true);
-        list.item(row).tag.Title1 = "Same";
+        list.item(row).tag.Title1 = title;
     }
     test::JobView view;
     RipJob job(*engine_, registry_, prompter_, view.events());
     ASSERT_TRUE(job.start(list, options_));
     view.follow(job);
-    EXPECT_EQ(statuses(job), (std::vector<std::string>{"Extracted", "Extracted"}));
+    EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+    EXPECT_TRUE(job.succeeded());
+    const std::string cut = title.substr(0, title.size() - title.size() % 3 - 11 * 3);
+    ASSERT_EQ(job.entries().size(), 2u);
+    EXPECT_EQ(job.entries()[0].outputName, cut + ".ogg");
+    EXPECT_EQ(job.entries()[1].outputName, cut + " (2).ogg");
     EXPECT_EQ(filesIn(dir_ / "rip"),
-              (std::vector<std::filesystem::path>{dir_ / "rip" / "Same.wav"}));
-    const std::string wav = test::readFile(dir_ / "rip" / "Same.wav");
-    EXPECT_TRUE(wav.substr(44) == discAudio(list.sessionHandle(), 760, 220))
-        << "the fourth track's audio";
+              (std::vector<std::filesystem::path>{dir_ / "rip" / (cut + " (2).ogg"),
+                                                  dir_ / "rip" / (cut + ".ogg")}));
 }
 
 }  // namespace

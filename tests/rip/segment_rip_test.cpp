@@ -113,17 +113,21 @@ TEST_F(SegmentRipTest, ExtractionErrorLeavesNoFileAndEndsTheDialogsBusyState) {
     }
 }
 
-TEST_F(SegmentRipTest, CancelWhileEncodingLeavesNoFile) {
-    for (const std::int32_t format : {1, 2, 3}) {
+// The output is written under a temporary name: a cancel (while a WAV file is extracted, while
+// the other formats encode) leaves an older file of the output's name as it was, and nothing else.
+TEST_F(SegmentRipTest, CancelLeavesAnOlderFileOfTheNameAsItWas) {
+    for (const std::int32_t format : {0, 1, 2, 3}) {
         SCOPED_TRACE("format " + std::to_string(format));
         const SegmentRipOptions options = segmentOptions(format);
+        const RowActivity stopAt = format == 0 ? RowActivity::Extracting : RowActivity::Encoding;
+        test::writeFile(options.output, "an older file of that name");
         SegmentRip* running = nullptr;
-        test::JobView dialog(
-            test::JobView::Delivery::OnPostingThread, [&](const JobNotice& notice) {
-                const auto* progress = std::get_if<RowProgress>(&notice.event);
-                if (progress && progress->activity == RowActivity::Encoding && running)
-                    running->requestStop();
-            });
+        test::JobView dialog(test::JobView::Delivery::OnPostingThread,
+                             [&](const JobNotice& notice) {
+                                 const auto* progress = std::get_if<RowProgress>(&notice.event);
+                                 if (progress && progress->activity == stopAt && running)
+                                     running->requestStop();
+                             });
         SegmentRip rip(*engine_, registry_, prompter_, dialog.events());
         running = &rip;
         ASSERT_TRUE(rip.start(list_->sessionHandle(), 0, 560, options));
@@ -132,8 +136,10 @@ TEST_F(SegmentRipTest, CancelWhileEncodingLeavesNoFile) {
         EXPECT_EQ(rip.outcome(), SegmentOutcome::Canceled);
         EXPECT_EQ(rip.status(), "Canceled");
         EXPECT_EQ(dialog.messagesOf(UM_ENCODE_DONE).size(), 0u);
-        EXPECT_TRUE(filesIn(dir_ / "out").empty());
+        EXPECT_EQ(filesIn(dir_ / "out"), (std::vector<std::filesystem::path>{options.output}));
+        EXPECT_EQ(test::readFile(options.output), "an older file of that name");
         EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+        std::filesystem::remove_all(dir_ / "out");
     }
 }
 

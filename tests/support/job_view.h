@@ -30,12 +30,20 @@ class JobView {
         std::lock_guard lock(mutex_);
         handler_ = std::move(handler);
     }
+    // Sees each batch of events taken off the queue before the handler gets any of them, so
+    // that a handler which waits for a state knows of every event posted before its own.
+    void setObserver(Handler observer) {
+        std::lock_guard lock(mutex_);
+        observer_ = std::move(observer);
+    }
 
     // Receives until the job's run has finished.
     template <typename Job>
     void follow(const Job& job) {
-        deliverUntilFinished(events_, job.id(),
-                             [this](const JobNotice& notice) { record(notice); });
+        deliverUntilFinished(events_, job.id(), [this](const JobNotice& notice) {
+            observe({notice});
+            record(notice);
+        });
     }
 
     std::vector<JobNotice> notices() const {
@@ -67,8 +75,20 @@ class JobView {
 
   private:
     void take() {
-        for (const JobNotice& notice : events_.drain())
+        const std::vector<JobNotice> batch = events_.drain();
+        observe(batch);
+        for (const JobNotice& notice : batch)
             record(notice);
+    }
+    void observe(const std::vector<JobNotice>& batch) {
+        Handler observer;
+        {
+            std::lock_guard lock(mutex_);
+            observer = observer_;
+        }
+        if (observer)
+            for (const JobNotice& notice : batch)
+                observer(notice);
     }
     void record(const JobNotice& notice) {
         Handler handler;
@@ -83,6 +103,7 @@ class JobView {
 
     mutable std::mutex mutex_;
     Handler handler_;
+    Handler observer_;
     std::vector<JobNotice> notices_;
     JobEventQueue events_;
 };

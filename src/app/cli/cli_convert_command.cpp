@@ -22,6 +22,8 @@ int convertFiles(const CliOptions& options, Console& console) {
     ConvertOptions convert = currentConvertOptions();
     if (options.outFolder)
         convert.encodeFolder = std::filesystem::absolute(*options.outFolder);
+    if (options.jobs)
+        convert.workers = *options.jobs;
 
     if (interrupted())
         return 1;  // Ctrl-C before anything started
@@ -29,6 +31,12 @@ int convertFiles(const CliOptions& options, Console& console) {
     ConvertJob job(Registry::instance(), prompter, events);
     if (!job.start(list, static_cast<OutputFormat>(*options.format), convert))
         return 1;
+    // Files of one name from different folders are written under distinct names.
+    for (const ConvertEntry& entry : job.entries())
+        if (entry.output != convertOutputPath(convert.encodeFolder, entry.source,
+                                              static_cast<OutputFormat>(*options.format)))
+            console.err(entry.source + " is written as " + entry.output.string() +
+                        ": an earlier file of this conversion has its name.");
     ConsoleJobView view(console, [&](int row) {
         return row >= 0 && row < list.rowCount() ? list.row(row).path : std::string("File");
     });

@@ -1,9 +1,11 @@
 #pragma once
-// What a running job shows on the console: a progress bar per phase with the item and its status
-// on a terminal, one line per phase elsewhere. It is the job's receiver view: the main thread
-// hands it the job's events as it takes them off the queue.
+// What a running job shows on the console: on a terminal one line with a progress bar for each
+// row being worked on (a track encoding while the next one is read), elsewhere one line per
+// phase. It is the job's receiver view: the main thread hands it the job's events as it takes
+// them off the queue.
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "app/cli/cli_interrupt.h"
@@ -21,12 +23,16 @@ class ConsoleJobView {
     void handle(const JobNotice& notice);
 
   private:
+    struct Phase {
+        std::string label;  // the item and what is done to it
+        int percent = 0;
+    };
     void beginPhase(int row, std::string_view phase);
+    void draw();
 
     Console& console_;
     std::function<std::string(int)> label_;
-    std::string phaseLabel_;
-    int lastDrawn_ = -1;
+    std::map<int, Phase> running_;  // by row
 };
 
 // Runs a started job to its end on the main thread: hands its events to `handle`, and turns a

@@ -29,6 +29,8 @@ std::string lowerCase(std::string_view text) {
 
 // Highest track number a disc can have.
 constexpr int kMaxTrackNumber = 99;
+// Most encoder workers a job may be given: far beyond any machine's useful number.
+constexpr int kMaxJobs = 64;
 
 struct FlagReader {
     const std::vector<std::string>& arguments;
@@ -92,7 +94,7 @@ bool accepts(Command command, std::string_view flag) {
         return command == Command::Submit;
     if (flag == "--tracks" || flag == "--segment")
         return command == Command::Rip;
-    if (flag == "--format" || flag == "--out")
+    if (flag == "--format" || flag == "--out" || flag == "--jobs")
         return command == Command::Rip || command == Command::Convert;
     return false;
 }
@@ -205,6 +207,15 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                                                                     ? "mp3, wma or ogg"
                                                                     : "wav, mp3, wma or ogg")
                               : reader.error};
+        } else if (argument == "--jobs") {
+            const auto value = reader.value();
+            const auto jobs = value ? parseNumber<int>(*value) : std::nullopt;
+            if (!jobs || *jobs < 1 || *jobs > kMaxJobs)
+                return {std::nullopt, value
+                                          ? "--jobs takes a number of encoder workers from 1 to " +
+                                                std::to_string(kMaxJobs)
+                                          : reader.error};
+            options.jobs = *jobs;
         } else if (argument == "--out") {
             const auto value = reader.value();
             if (!value || value->empty())
@@ -238,11 +249,14 @@ std::string usageText() {
            "  drives                         list the CD-ROM drives: unit number and name\n"
            "  toc [--unit N] [--json]        the disc's track list, disc ID and player key\n"
            "  rip [--unit N] [--tracks all|1,3-5] [--segment FIRST-LAST]\n"
-           "      [--format wav|mp3|wma|ogg] [--out DIR]\n"
+           "      [--format wav|mp3|wma|ogg] [--out DIR] [--jobs N]\n"
            "                                 rip tracks (all by default) or the frames\n"
-           "                                 FIRST to LAST (LAST not included) into one file\n"
-           "  convert --format mp3|wma|ogg [--out DIR] FILE...\n"
-           "                                 convert WAV files\n"
+           "                                 FIRST to LAST (LAST not included) into one file;\n"
+           "                                 tracks are encoded by N workers while later ones\n"
+           "                                 are read (N: the processor cores by default;\n"
+           "                                 1 reads each track only after the last is encoded)\n"
+           "  convert --format mp3|wma|ogg [--out DIR] [--jobs N] FILE...\n"
+           "                                 convert WAV files, N at a time\n"
            "  lookup [--unit N] [--json] [--save]\n"
            "                                 look the disc up on the CDDB server; --save keeps\n"
            "                                 the result in the local CD library\n"

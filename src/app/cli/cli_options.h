@@ -33,6 +33,7 @@ struct CliOptions {
     std::optional<FrameRange> segment;
     std::optional<std::int32_t> format;  // OutputFormat list position
     std::optional<std::string> outFolder;
+    std::optional<int> jobs;  // encoder workers; the process's cores when not given
     LibraryOperation library = LibraryOperation::Read;
     std::vector<std::string> files;
 };

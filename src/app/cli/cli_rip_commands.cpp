@@ -51,19 +51,32 @@ bool checkTracks(DiscSession& disc, const std::set<int>& tracks, Console& consol
     return true;
 }
 
+// Tracks whose names compose alike are written under distinct names: says which, before the
+// files appear.
+void tellRenamedOutputs(const DiscSession& disc, const std::vector<RipEntry>& entries,
+                        Console& console) {
+    for (const RipEntry& entry : entries)
+        if (entry.renamed)
+            console.err(trackLabel(disc, entry.item) + " is written as \"" + entry.outputName +
+                        "\": an earlier track of this rip has its name.");
+}
+
 int ripTracks(const CliOptions& options, DriveSession& session, Console& console) {
     DiscSession& disc = session.disc();
     if (!checkTracks(disc, options.tracks, console))
         return 1;
     if (interrupted())
         return 1;  // Ctrl-C before anything started
-    const RipOptions ripOptions = currentRipOptions(disc.discInfo().snapshot());
+    RipOptions ripOptions = currentRipOptions(disc.discInfo().snapshot());
+    if (options.jobs)
+        ripOptions.workers = *options.jobs;
     std::vector<TrackItem> queue = disc.takeRipQueue(ripOptions.fileNameRule);
     RipJob job(cdEngine(), Registry::instance(), session.prompter(), session.events());
     if (!job.start(disc.handle(), std::move(queue), ripOptions)) {
         console.err(kInvalidSelection);
         return 1;
     }
+    tellRenamedOutputs(disc, job.entries(), console);
     ConsoleJobView view(console, [&](int row) { return trackLabel(disc, disc.item(row)); });
     followJob(job, session.events(), view, [&](const JobNotice& notice) { disc.apply(notice); });
     std::string summary;

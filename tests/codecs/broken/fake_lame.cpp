@@ -77,6 +77,10 @@ FAKE_EXPORT BE_ERR beWriteVBRHeader(const char* path) {
 
 #ifndef FAKE_LAME_WITHOUT_INFO_TAG
 FAKE_EXPORT BE_ERR beWriteInfoTag(HBE_STREAM stream, const char* path) {
+    if (!path) {  // a stream given up: released without a tag
+        state.calls.push_back(stream == kStream ? "release" : "release-wrong-stream");
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    }
     state.calls.push_back(stream == kStream ? "infotag" : "infotag-wrong-stream");
     state.tagPath = path;
     state.fileSizeAtTag = sizeOf(path);

@@ -19,6 +19,7 @@
 
 #include "gui_test_support.h"
 #include "platform/registry.h"
+#include "platform/worker_pool.h"
 #include "program_harness.h"
 #include "ui/bitmap_button.h"
 #include "ui/convert_list_model.h"
@@ -226,7 +227,9 @@ class ConvertViewTest final : public QObject {
 
     void cancelDuringTheSecondFileCancelsItAndTheRest() {
         ProgramHarness h;
-        h.addFiles({0.5, 40, 0.5});
+        // The files are taken up by as many encoders as there are cores: with two or more the
+        // third is encoded beside the second, with one it waits.
+        h.addFiles({0.5, 40, 40});
         ui::ConvertView& view = h.view();
         QSignalSpy ended(&view, &ui::ConvertView::jobEnded);
         QTest::mouseClick(&view.button(Command::Mp3), Qt::LeftButton);
@@ -242,8 +245,9 @@ class ConvertViewTest final : public QObject {
         QCOMPARE(enabledItems(view), std::vector<QString>{QStringLiteral("Cancel")});
 
         QTRY_COMPARE(cell(view, 1, kConvertStatus), QStringLiteral("Encoding"));
-        QCOMPARE(cell(view, 0, kConvertStatus), QStringLiteral("Encoded"));
-        QCOMPARE(cell(view, 2, kConvertStatus), QStringLiteral("Waiting"));
+        QTRY_COMPARE(cell(view, 0, kConvertStatus), QStringLiteral("Encoded"));
+        QTRY_COMPARE(cell(view, 2, kConvertStatus),
+                     availableCores() > 1 ? QStringLiteral("Encoding") : QStringLiteral("Waiting"));
         // The running row carries its bar in its Progress cell.
         QVERIFY(view.progressBars().count(1) == 1);
         const ui::TextProgressBar* bar = view.progressBars().at(1);
