@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cdaccess/cd_engine.h"
 #include "platform/registry.h"
 #include "ui/main_window.h"
+#include "ui/program/program_parts.h"
 #include "ui/qt_prompter.h"
-#include "ui/selected_drive.h"
-#include "ui/settings/settings_sheet.h"
 #include "ui/skin.h"
 
 namespace {
@@ -47,17 +47,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    tonalda::ui::MainWindowParts parts;
-    parts.prompter = &prompter;
-    parts.driveDescription = tonalda::ui::selectedDriveDescription;
-    parts.runOptionsSheet = [&prompter](tonalda::ui::MainWindow& window) {
-        tonalda::ui::SettingsSheet sheet(&window, tonalda::Registry::instance(),
-                                         tonalda::ui::engineDrives(), &prompter);
-        QObject::connect(&sheet, &tonalda::ui::SettingsSheet::outputSettingsApplied, &window,
-                         [&window] { window.handleMessage(tonalda::UM_OUTPUT_CHANGED); });
-        sheet.exec();
-    };
-    tonalda::ui::MainWindow window(std::move(parts));
+    // The disc session and the job events' receiver outlive the window and its views.
+    tonalda::ui::ProgramParts program(prompter, tonalda::cdEngine(), tonalda::Registry::instance());
+    tonalda::ui::MainWindow window(program.mainWindowParts());
     prompter.setParentWindow(&window);
     // A frameless window gets no placement from some window managers: start in the middle.
     if (const QScreen* screen = QGuiApplication::primaryScreen())

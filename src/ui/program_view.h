@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tonalda::ui {
@@ -38,6 +39,8 @@ class TrackRowsView : public ProgramView {
     virtual void showOutputFormat(std::int32_t format) = 0;
     // The Options sheet closed: the rows are built again from the settings.
     virtual void rebuildRows() = 0;
+    // The first selected row, where the CD player starts; nullopt when none is selected.
+    virtual std::optional<int> firstSelectedRow() const { return std::nullopt; }
 };
 
 }  // namespace tonalda::ui
