@@ -130,15 +130,7 @@ bool DiscSession::discUnchanged() {
     // A drive reports a change of medium once (UNIT ATTENTION): the second read answers.
     for (int attempt = 0; attempt < 2; ++attempt) {
         DiscToc now;
-        std::memset(&now, 0, sizeof now);
-        const int read = engine_.withSession(handle, [&](DriveSession& session) {
-            const std::uint32_t previousMode = session.msfAddressing;
-            engine_.setCdOption(handle, kCdOptionMsf, 1);
-            const int result = engine_.readTOC(handle, now);
-            engine_.setCdOption(handle, kCdOptionMsf, previousMode);
-            return result;
-        });
-        if (read == 1)
+        if (readMsfToc(engine_, handle, now) == 1)
             return sameDisc(now);
     }
     return false;

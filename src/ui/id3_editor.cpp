@@ -18,54 +18,72 @@ namespace tonalda::ui {
 
 namespace {
 
+enum class FieldKind { Line, Digits, Lines, Genre };
+
 QString qText(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string text(const QLineEdit* field) {
-    return field->text().toStdString();
-}
-
-QLineEdit* lineField(const QString& name) {
-    auto* field = new QLineEdit;
+QWidget* makeField(FieldKind kind, const QString& name) {
+    QWidget* field = nullptr;
+    switch (kind) {
+        case FieldKind::Line:
+        case FieldKind::Digits: {
+            auto* line = new QLineEdit;
+            // Track and year take digits only.
+            if (kind == FieldKind::Digits)
+                line->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9]*")), line));
+            field = line;
+            break;
+        }
+        case FieldKind::Lines: {
+            auto* lines = new QPlainTextEdit;
+            lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            lines->setTabChangesFocus(true);
+            lines->setFixedHeight(lines->fontMetrics().lineSpacing() * 3 + 12);
+            field = lines;
+            break;
+        }
+        case FieldKind::Genre: {
+            // The 148 genre names in table order, so that a list position is a genre number.
+            auto* list = new QComboBox;
+            list->setMaxVisibleItems(16);
+            for (const std::string_view genre : kGenreNames)
+                list->addItem(QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
+            list->setCurrentIndex(-1);
+            field = list;
+            break;
+        }
+    }
     field->setObjectName(name);
     return field;
 }
 
-// Track and year take digits only.
-QLineEdit* digitsField(const QString& name) {
-    QLineEdit* field = lineField(name);
-    field->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
-    return field;
+QString fieldText(const QWidget* field) {
+    if (const auto* lines = qobject_cast<const QPlainTextEdit*>(field))
+        return lines->toPlainText();
+    return static_cast<const QLineEdit*>(field)->text();
 }
 
-// The 148 genre names in table order, so that a list position is a genre number.
-QComboBox* genreList(const QString& name) {
-    auto* list = new QComboBox;
-    list->setObjectName(name);
-    list->setMaxVisibleItems(16);
-    for (const std::string_view genre : kGenreNames)
-        list->addItem(QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
-    list->setCurrentIndex(-1);
-    return list;
-}
-
-// A field's row with its label; the label greys out with the field.
-void addRow(QFormLayout* form, const QString& label, QWidget* field) {
-    auto* caption = new QLabel(label);
-    caption->setBuddy(field);
-    form->addRow(caption, field);
-    field->setProperty("caption", QVariant::fromValue(static_cast<QObject*>(caption)));
-}
-
-void setFieldEnabled(QWidget* field, bool enabled) {
-    field->setEnabled(enabled);
-    if (auto* caption = qobject_cast<QWidget*>(field->property("caption").value<QObject*>()))
-        caption->setEnabled(enabled);
+void showFieldText(QWidget* field, const QString& text) {
+    if (auto* lines = qobject_cast<QPlainTextEdit*>(field)) {
+        lines->setPlainText(text);
+        return;
+    }
+    auto* line = static_cast<QLineEdit*>(field);
+    line->setText(text);
+    line->setCursorPosition(0);  // a long text shows its beginning
 }
 
 }  // namespace
+
+struct Id3Editor::FieldSpec {
+    const char* label;
+    const char* name;
+    FieldKind kind;
+    std::string TagInfo::* text;  // nullptr for the genre
+};
 
 Id3Editor::Id3Editor(TagInfo& tag, const QString& heading, QWidget* parent)
     : QDialog(parent), tag_(tag) {
@@ -79,9 +97,41 @@ Id3Editor::Id3Editor(TagInfo& tag, const QString& heading, QWidget* parent)
     headingLine->setFocusPolicy(Qt::NoFocus);
     headingLine->setCursorPosition(0);
 
+    static const FieldSpec kVersion1[] = {
+        {"Track:", "v1Track", FieldKind::Digits, &TagInfo::Track1},
+        {"Title:", "v1Title", FieldKind::Line, &TagInfo::Title1},
+        {"Artist:", "v1Artist", FieldKind::Line, &TagInfo::Artist1},
+        {"Album:", "v1Album", FieldKind::Line, &TagInfo::Album1},
+        {"Year:", "v1Year", FieldKind::Digits, &TagInfo::Year1},
+        {"Genre:", "v1Genre", FieldKind::Genre, nullptr},
+        {"Comment:", "v1Comment", FieldKind::Line, &TagInfo::Comment1}};
+    static const FieldSpec kVersion2[] = {
+        {"Track:", "v2Track", FieldKind::Digits, &TagInfo::Track2},
+        {"Title:", "v2Title", FieldKind::Line, &TagInfo::Title2},
+        {"Artist:", "v2Artist", FieldKind::Line, &TagInfo::Artist2},
+        {"Album:", "v2Album", FieldKind::Line, &TagInfo::Album2},
+        {"Year:", "v2Year", FieldKind::Digits, &TagInfo::Year2},
+        {"Genre:", "v2Genre", FieldKind::Genre, nullptr},
+        {"Comment:", "v2Comment", FieldKind::Lines, &TagInfo::Comment2},
+        {"Composer:", "v2Composer", FieldKind::Line, &TagInfo::Composer},
+        {"Orig. Artist:", "v2OriArtist", FieldKind::Line, &TagInfo::OriArtist},
+        {"Copy Right:", "v2CopyRight", FieldKind::Line, &TagInfo::CopyRight},
+        {"URL:", "v2URL", FieldKind::Line, &TagInfo::URL},
+        {"Encode by:", "v2EncodeBy", FieldKind::Line, &TagInfo::EncodeBy}};
+    v1_.genreNumber = &TagInfo::Genre1;
+    v1_.flag = &TagInfo::isV1;
+    v2_.genreNumber = &TagInfo::Genre2;
+    v2_.flag = &TagInfo::isV2;
+
     auto* groups = new QHBoxLayout;
-    groups->addWidget(makeVersion1Group(), 0, Qt::AlignTop);
-    groups->addWidget(makeVersion2Group(), 1);
+    QWidget* group1 = makeGroup(v1_, QStringLiteral("ID3V1"), QStringLiteral("ID3V1 Tag"),
+                                kVersion1);
+    group1->setMinimumWidth(260);
+    groups->addWidget(group1, 0, Qt::AlignTop);
+    QWidget* group2 = makeGroup(v2_, QStringLiteral("ID3V2"), QStringLiteral("ID3V2 Tag"),
+                                kVersion2);
+    group2->setMinimumWidth(330);
+    groups->addWidget(group2, 1);
 
     write_ = new QPushButton(QStringLiteral("Write"));
     cancel_ = new QPushButton(QStringLiteral("Cancel"));
@@ -98,135 +148,72 @@ Id3Editor::Id3Editor(TagInfo& tag, const QString& heading, QWidget* parent)
     layout->addLayout(groups);
     layout->addLayout(buttons);
 
-    connect(v1_, &QCheckBox::toggled, this, &Id3Editor::enableFields);
-    connect(v2_, &QCheckBox::toggled, this, &Id3Editor::enableFields);
-    fill();
+    fill(v1_);
+    fill(v2_);
+    connect(v1_.box, &QCheckBox::toggled, this, &Id3Editor::enableFields);
+    connect(v2_.box, &QCheckBox::toggled, this, &Id3Editor::enableFields);
     enableFields();
 }
 
-QWidget* Id3Editor::makeVersion1Group() {
-    auto* group = new QGroupBox(QStringLiteral("ID3V1"));
+QWidget* Id3Editor::makeGroup(Version& version, const QString& title, const QString& boxText,
+                              std::span<const FieldSpec> fields) {
+    auto* group = new QGroupBox(title);
     auto* layout = new QVBoxLayout(group);
-    v1_ = new QCheckBox(QStringLiteral("ID3V1 Tag"));
-    v1_->setObjectName(QStringLiteral("v1Tag"));
-    layout->addWidget(v1_);
+    version.box = new QCheckBox(boxText);
+    version.box->setObjectName(title.toLower() + QStringLiteral("Tag"));
+    layout->addWidget(version.box);
     auto* form = new QFormLayout;
-    f1_ = {digitsField(QStringLiteral("v1Track")),  lineField(QStringLiteral("v1Title")),
-           lineField(QStringLiteral("v1Artist")),   lineField(QStringLiteral("v1Album")),
-           digitsField(QStringLiteral("v1Year")),   genreList(QStringLiteral("v1Genre")),
-           lineField(QStringLiteral("v1Comment"))};
-    v1Controls_ = {f1_.track, f1_.title, f1_.artist, f1_.album, f1_.year, f1_.genre, f1_.comment};
-    const char* labels[] = {"Track:", "Title:", "Artist:", "Album:", "Year:", "Genre:",
-                            "Comment:"};
-    for (std::size_t i = 0; i < v1Controls_.size(); ++i)
-        addRow(form, QString::fromLatin1(labels[i]), v1Controls_[i]);
+    for (const FieldSpec& spec : fields) {
+        QWidget* field = makeField(spec.kind, QString::fromLatin1(spec.name));
+        auto* caption = new QLabel(QString::fromLatin1(spec.label));
+        caption->setBuddy(field);
+        form->addRow(caption, field);
+        // The caption greys out with its field.
+        version.controls.push_back(field);
+        version.controls.push_back(caption);
+        if (spec.kind == FieldKind::Genre)
+            version.genre = static_cast<QComboBox*>(field);
+        else
+            version.texts.push_back({field, spec.text});
+    }
     layout->addLayout(form);
     layout->addStretch(1);
-    group->setMinimumWidth(260);
     return group;
 }
 
-QWidget* Id3Editor::makeVersion2Group() {
-    auto* group = new QGroupBox(QStringLiteral("ID3V2"));
-    auto* layout = new QVBoxLayout(group);
-    v2_ = new QCheckBox(QStringLiteral("ID3V2 Tag"));
-    v2_->setObjectName(QStringLiteral("v2Tag"));
-    layout->addWidget(v2_);
-    auto* comment = new QPlainTextEdit;
-    comment->setObjectName(QStringLiteral("v2Comment"));
-    comment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    comment->setTabChangesFocus(true);
-    comment->setFixedHeight(comment->fontMetrics().lineSpacing() * 3 + 12);
-    auto* form = new QFormLayout;
-    f2_ = {digitsField(QStringLiteral("v2Track")),     lineField(QStringLiteral("v2Title")),
-           lineField(QStringLiteral("v2Artist")),      lineField(QStringLiteral("v2Album")),
-           digitsField(QStringLiteral("v2Year")),      genreList(QStringLiteral("v2Genre")),
-           comment,
-           lineField(QStringLiteral("v2Composer")),    lineField(QStringLiteral("v2OriArtist")),
-           lineField(QStringLiteral("v2CopyRight")),   lineField(QStringLiteral("v2URL")),
-           lineField(QStringLiteral("v2EncodeBy"))};
-    v2Controls_ = {f2_.track,    f2_.title,          f2_.artist,    f2_.album,
-                   f2_.year,     f2_.genre,          f2_.comment,   f2_.composer,
-                   f2_.originalArtist, f2_.copyright, f2_.url,      f2_.encodedBy};
-    const char* labels[] = {"Track:",   "Title:",        "Artist:",     "Album:",
-                            "Year:",    "Genre:",        "Comment:",    "Composer:",
-                            "Orig. Artist:", "Copy Right:", "URL:",     "Encode by:"};
-    for (std::size_t i = 0; i < v2Controls_.size(); ++i)
-        addRow(form, QString::fromLatin1(labels[i]), v2Controls_[i]);
-    layout->addLayout(form);
-    group->setMinimumWidth(330);
-    return group;
-}
-
-void Id3Editor::fill() {
+void Id3Editor::fill(Version& version) {
     // A version whose flag is clear starts with empty boxes and no genre.
-    if (tag_.isV1 != 0) {
-        f1_.track->setText(qText(tag_.Track1));
-        f1_.title->setText(qText(tag_.Title1));
-        f1_.artist->setText(qText(tag_.Artist1));
-        f1_.album->setText(qText(tag_.Album1));
-        f1_.year->setText(qText(tag_.Year1));
-        f1_.genre->setCurrentIndex(isGenreNumber(tag_.Genre1) ? tag_.Genre1 : -1);
-        f1_.comment->setText(qText(tag_.Comment1));
+    const bool on = tag_.*version.flag != 0;
+    if (on) {
+        for (const TextField& text : version.texts)
+            showFieldText(text.field, qText(tag_.*text.text));
+        const std::int32_t genre = tag_.*version.genreNumber;
+        version.genre->setCurrentIndex(isGenreNumber(genre) ? genre : -1);
     }
-    v1_->setChecked(tag_.isV1 != 0);
-    if (tag_.isV2 != 0) {
-        f2_.track->setText(qText(tag_.Track2));
-        f2_.title->setText(qText(tag_.Title2));
-        f2_.artist->setText(qText(tag_.Artist2));
-        f2_.album->setText(qText(tag_.Album2));
-        f2_.year->setText(qText(tag_.Year2));
-        f2_.genre->setCurrentIndex(isGenreNumber(tag_.Genre2) ? tag_.Genre2 : -1);
-        f2_.comment->setPlainText(qText(tag_.Comment2));
-        f2_.composer->setText(qText(tag_.Composer));
-        f2_.originalArtist->setText(qText(tag_.OriArtist));
-        f2_.copyright->setText(qText(tag_.CopyRight));
-        f2_.url->setText(qText(tag_.URL));
-        f2_.encodedBy->setText(qText(tag_.EncodeBy));
+    version.box->setChecked(on);
+}
+
+void Id3Editor::store(const Version& version) {
+    // An unchecked version keeps its values in the record; only its flag is cleared.
+    if (!version.box->isChecked()) {
+        tag_.*version.flag = 0;
+        return;
     }
-    v2_->setChecked(tag_.isV2 != 0);
-    for (QLineEdit* field : {f1_.title, f1_.artist, f1_.album, f1_.comment, f2_.title,
-                             f2_.artist, f2_.album})
-        field->setCursorPosition(0);  // a long text shows its beginning
+    for (const TextField& text : version.texts)
+        tag_.*text.text = fieldText(text.field).toStdString();
+    tag_.*version.genreNumber = version.genre->currentIndex();
+    tag_.*version.flag = 1;
 }
 
 void Id3Editor::enableFields() {
-    for (QWidget* control : v1Controls_)
-        setFieldEnabled(control, v1_->isChecked());
-    for (QWidget* control : v2Controls_)
-        setFieldEnabled(control, v2_->isChecked());
+    for (const Version* version : {&v1_, &v2_})
+        for (QWidget* control : version->controls)
+            control->setEnabled(version->box->isChecked());
 }
 
 void Id3Editor::write() {
-    if (v1_->isChecked()) {
-        tag_.Track1 = text(f1_.track);
-        tag_.Title1 = text(f1_.title);
-        tag_.Artist1 = text(f1_.artist);
-        tag_.Album1 = text(f1_.album);
-        tag_.Year1 = text(f1_.year);
-        tag_.Genre1 = f1_.genre->currentIndex();
-        tag_.Comment1 = text(f1_.comment);
-        tag_.isV1 = 1;
-    } else {
-        tag_.isV1 = 0;
-    }
-    if (v2_->isChecked()) {
-        tag_.Track2 = text(f2_.track);
-        tag_.Title2 = text(f2_.title);
-        tag_.Artist2 = text(f2_.artist);
-        tag_.Album2 = text(f2_.album);
-        tag_.Year2 = text(f2_.year);
-        tag_.Genre2 = f2_.genre->currentIndex();
-        tag_.Comment2 = f2_.comment->toPlainText().toStdString();
-        tag_.Composer = text(f2_.composer);
-        tag_.OriArtist = text(f2_.originalArtist);
-        tag_.CopyRight = text(f2_.copyright);
-        tag_.URL = text(f2_.url);
-        tag_.EncodeBy = text(f2_.encodedBy);
-        tag_.isV2 = 1;
-    } else {
-        tag_.isV2 = 0;
-    }
+    store(v1_);
+    store(v2_);
     accept();
 }
 

@@ -4,14 +4,14 @@
 // record and writes it when the track is ripped or the file converted.
 
 #include <QDialog>
-#include <array>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "codecs/tag_info.h"
 
 class QCheckBox;
 class QComboBox;
-class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
@@ -31,48 +31,37 @@ class Id3Editor : public QDialog {
     // closes accepted.
     void write();
 
-    QCheckBox& version1Box() const { return *v1_; }
-    QCheckBox& version2Box() const { return *v2_; }
+    QCheckBox& version1Box() const { return *v1_.box; }
+    QCheckBox& version2Box() const { return *v2_.box; }
     QPushButton& writeButton() const { return *write_; }
     QPushButton& cancelButton() const { return *cancel_; }
 
   private:
-    struct Version1Fields {
-        QLineEdit* track;
-        QLineEdit* title;
-        QLineEdit* artist;
-        QLineEdit* album;
-        QLineEdit* year;
-        QComboBox* genre;
-        QLineEdit* comment;
+    // A field and the record's text it edits.
+    struct TextField {
+        QWidget* field;
+        std::string TagInfo::* text;
     };
-    struct Version2Fields {
-        QLineEdit* track;
-        QLineEdit* title;
-        QLineEdit* artist;
-        QLineEdit* album;
-        QLineEdit* year;
-        QComboBox* genre;
-        QPlainTextEdit* comment;
-        QLineEdit* composer;
-        QLineEdit* originalArtist;
-        QLineEdit* copyright;
-        QLineEdit* url;
-        QLineEdit* encodedBy;
+    // One version's check box, fields and the record's members they edit.
+    struct Version {
+        QCheckBox* box = nullptr;
+        std::vector<TextField> texts;
+        QComboBox* genre = nullptr;
+        std::int32_t TagInfo::* genreNumber = nullptr;
+        std::uint8_t TagInfo::* flag = nullptr;
+        std::vector<QWidget*> controls;  // every field, for enabling
     };
+    struct FieldSpec;
 
-    QWidget* makeVersion1Group();
-    QWidget* makeVersion2Group();
-    void fill();
+    QWidget* makeGroup(Version& version, const QString& title, const QString& boxText,
+                       std::span<const FieldSpec> fields);
+    void fill(Version& version);
+    void store(const Version& version);
     void enableFields();
 
     TagInfo& tag_;
-    QCheckBox* v1_ = nullptr;
-    QCheckBox* v2_ = nullptr;
-    Version1Fields f1_{};
-    Version2Fields f2_{};
-    std::array<QWidget*, 7> v1Controls_{};
-    std::array<QWidget*, 12> v2Controls_{};
+    Version v1_;
+    Version v2_;
     QPushButton* write_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };
