@@ -200,6 +200,8 @@ SegmentDialog::SegmentDialog(SegmentDialogParts parts, QWidget* parent)
     output_->setAccessibleName(QStringLiteral("Output Filename"));
     change_ = new QPushButton(QStringLiteral("Change..."));
     change_->setObjectName(QStringLiteral("change"));
+    // Enter ends the typing of a frame or a name; it presses no button.
+    change_->setAutoDefault(false);
     auto* outputRow = new QHBoxLayout;
     auto* outputLabel = new QLabel(QStringLiteral("Output Filename"));
     outputLabel->setBuddy(output_);
