@@ -101,6 +101,32 @@ const SceneRegistration kRipping("rip-view-ripping", [](SceneSetup& setup) {
     return window;
 });
 
+// START STOP UNIT on the first drive: the tray opens or closes.
+void moveTray(SceneSetup& setup, bool load) {
+    ScsiCommand command;
+    command.cdb = {0x1B, 0, 0, 0, static_cast<std::uint8_t>(load ? 0x03 : 0x02)};
+    command.cdbLength = 6;
+    setup.program.engine().executeScsi(setup.program.disc().drives().drives[0].address(), command);
+}
+
+// A window over an empty drive that puts the disc back when it goes.
+class EmptyDriveWindow final : public ui::MainWindow {
+  public:
+    EmptyDriveWindow(SceneSetup& setup) : MainWindow(windowParts(setup)), setup_(setup) {}
+    ~EmptyDriveWindow() override { moveTray(setup_, true); }
+
+  private:
+    SceneSetup& setup_;
+};
+
+const SceneRegistration kNoDisc("rip-view-no-disc", [](SceneSetup& setup) {
+    setup.program.disc().ensureEngine();
+    moveTray(setup, false);
+    auto window = std::make_unique<EmptyDriveWindow>(setup);
+    window->show();
+    return window;
+});
+
 // Base-from-member: the dialog's rip outlives the dialog.
 struct SegmentRipHolder {
     explicit SegmentRipHolder(SceneSetup& setup)
