@@ -112,11 +112,7 @@ class RipDialogsTest final : public QObject {
             editor.version2Box().click();
             QVERIFY(line(editor, "v2Title")->isEnabled());
             QVERIFY(editor.findChild<QPlainTextEdit*>(QStringLiteral("v2Comment"))->isEnabled());
-            // The genre lists hold the table in order, so a position is a genre number.
             QComboBox* genres = list(editor, "v2Genre");
-            QCOMPARE(genres->count(), 148);
-            QCOMPARE(genres->itemText(0), QStringLiteral("Blues"));
-            QCOMPARE(genres->itemText(147), QStringLiteral("Synthpop"));
             // Digits only in Track and Year.
             QTest::keyClicks(line(editor, "v2Year"), QStringLiteral("19x84"));
             QCOMPARE(line(editor, "v2Year")->text(), QStringLiteral("1984"));

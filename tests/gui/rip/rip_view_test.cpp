@@ -12,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTimer>
 
-#include "cdinfo/disc_info.h"
 #include "cdinfo/local_library.h"
 #include "cdinfo/misc_settings.h"
 #include "codecs/output_settings.h"
@@ -57,10 +56,11 @@ std::vector<std::filesystem::path> libraryEntries(const std::filesystem::path& f
     return entries;
 }
 
-QStringList menuItems(QMenu& menu, bool enabledOnly) {
+// The items of a menu that can be chosen now.
+QStringList enabledItems(QMenu& menu) {
     QStringList items;
     for (const QAction* action : menu.actions())
-        if (!action->isSeparator() && (!enabledOnly || action->isEnabled()))
+        if (!action->isSeparator() && action->isEnabled())
             items << action->text();
     return items;
 }
@@ -148,44 +148,6 @@ class RipViewTest final : public QObject {
         QCOMPARE(h.openedUrls,
                  std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(
                      h.ripFolder().string()))});
-    }
-
-    void theCddbMenuKeepsTheDiscInTheLibraryAndInCdPlayerIni() {
-        RipViewHarness h(kFiveTracks + ",noaudio", [](RipViewHarness&) {
-            writeHiveDword("Misc", "AutoRead", 0);  // no library file made at start-up
-        });
-        ui::RipView& view = h.view();
-        QVERIFY(libraryEntries(h.libraryFolder()).empty());
-        h.disc().discInfo().update([](DiscInfo& info) {
-            info.artist = "Kammerchor";
-            info.album = "Abendlieder";
-            info.genreIndex = 32;  // Classical
-        });
-        h.disc().updateRowTag(0, [](TagInfo& tag) { tag.Title1 = "Abendstern"; });
-        // Saving makes the disc's file even though nothing was read into it before.
-        view.saveToLibrary();
-        QCOMPARE(libraryEntries(h.libraryFolder()).size(), 1u);
-        view.writeCdPlayerIni();
-        const std::string ini = readFile(h.dir() / "config" / "tonalda" / "cdplayer.ini");
-        QVERIFY(ini.find("artist=Kammerchor") != std::string::npos);
-        QVERIFY(ini.find("genre=classical") != std::string::npos);
-        QVERIFY(ini.find("0=Abendstern") != std::string::npos);
-
-        // A refresh forgets the titles; each file brings them back.
-        view.refresh();
-        QCOMPARE(h.disc().trackTitle(0), std::string("Track 01"));
-        view.readCdPlayerIni();
-        QTest::qWait(10);
-        QCOMPARE(h.column(kColumnTitle)[0], std::string("Abendstern"));
-        QCOMPARE(h.window().findChild<QLineEdit*>(QStringLiteral("album"))->text(),
-                 QStringLiteral("Abendlieder"));
-        view.refresh();
-        view.readFromLibrary();
-        QTest::qWait(10);
-        QCOMPARE(h.column(kColumnTitle)[0], std::string("Abendstern"));
-        QCOMPARE(h.window().findChild<QComboBox*>(QStringLiteral("genre"))->currentText(),
-                 QStringLiteral("Classical"));
-        QVERIFY(h.prompter.texts().empty());
     }
 
     void ripAndTagCommandsWithoutChoiceAreRefused() {
@@ -348,23 +310,15 @@ class RipViewTest final : public QObject {
     void theMenusFollowTheRipAndThePlayer() {
         RipViewHarness h(kSlowFive);
         ui::RipView& view = h.view();
-        QCOMPARE(menuItems(*view.makeContextMenu(), false),
-                 QStringList({"Check All Tracks", "Clear", "Rip Tracks", "Rip Segment...", "Cancel",
-                              "Refresh", "ID3 Tag...", "Play", "Pause", "Stop", "Next",
-                              "Previous"}));
-        QCOMPARE(menuItems(*view.makeCddbMenu(), false),
-                 QStringList({"Submit to FreeDB", "Query from FreeDB", "Save to local CD library",
-                              "Read from local CD library", "Write to CDPlayer.ini",
-                              "Read from CDPlayer.ini"}));
         // Idle without a player: the player's commands are grey, and so is Cancel.
-        QCOMPARE(menuItems(*view.makeContextMenu(), true),
+        QCOMPARE(enabledItems(*view.makeContextMenu()),
                  QStringList({"Check All Tracks", "Clear", "Rip Tracks", "Rip Segment...",
                               "Refresh", "ID3 Tag..."}));
 
         FakePlayer player;
         h.window().attachPlayer(&player);
         player.playing = true;
-        QCOMPARE(menuItems(*view.makeContextMenu(), true),
+        QCOMPARE(enabledItems(*view.makeContextMenu()),
                  QStringList({"Check All Tracks", "Clear", "Rip Tracks", "Rip Segment...",
                               "Refresh", "ID3 Tag...", "Play", "Pause", "Stop", "Next",
                               "Previous"}));
@@ -380,7 +334,7 @@ class RipViewTest final : public QObject {
                         "Audio playing will be stopped! would you like to continue?"}));
         QVERIFY(view.ripping());
         QCOMPARE(player.count("stop"), 1);
-        QCOMPARE(menuItems(*view.makeContextMenu(), true),
+        QCOMPARE(enabledItems(*view.makeContextMenu()),
                  QStringList({"Check All Tracks", "Clear", "Cancel"}));
         view.makeContextMenu()->actions().at(5)->trigger();  // Cancel
         QVERIFY(h.waitForRipEnd());
