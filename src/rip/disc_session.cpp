@@ -181,7 +181,7 @@ std::uint32_t DiscSession::leadOutFrame() const {
     const auto leadOut = static_cast<std::size_t>(list_.rowCount());
     const DiscToc& lba = list_.lbaToc();
     return list_.discReady() == 1 && leadOut < lba.descriptorCount() ? lba.tracks[leadOut].lba()
-                                                                      : 0;
+                                                                     : 0;
 }
 
 TrackRow DiscSession::rowLocked(int row) const {

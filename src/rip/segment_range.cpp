@@ -15,9 +15,10 @@ namespace {
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() &&
-           std::equal(ending.begin(), ending.end(), text.end() - ending.size(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                                  std::tolower(static_cast<unsigned char>(b)); });
+           std::equal(ending.begin(), ending.end(), text.end() - ending.size(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
 }
 
 }  // namespace
@@ -45,10 +46,9 @@ std::optional<TrackPlace> trackPlace(const SegmentDisc& disc, std::uint32_t fram
     // The last track whose start is not after the frame; a frame before the first track (a
     // disc whose first track starts late) counts to the first.
     const auto after = std::upper_bound(disc.trackStarts.begin(), disc.trackStarts.end(), frame);
-    const std::size_t index =
-        after == disc.trackStarts.begin()
-            ? 0
-            : static_cast<std::size_t>(after - disc.trackStarts.begin()) - 1;
+    const std::size_t index = after == disc.trackStarts.begin()
+                                  ? 0
+                                  : static_cast<std::size_t>(after - disc.trackStarts.begin()) - 1;
     const std::uint32_t start = disc.trackStarts[index];
     return TrackPlace{disc.firstTrack + static_cast<int>(index),
                       minuteSecondText(frame > start ? frame - start : 0)};

@@ -50,7 +50,8 @@ QWidget* makeField(FieldKind kind, const QString& name) {
             auto* list = new QComboBox;
             list->setMaxVisibleItems(16);
             for (const std::string_view genre : kGenreNames)
-                list->addItem(QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
+                list->addItem(
+                    QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
             list->setCurrentIndex(-1);
             field = list;
             break;
@@ -82,7 +83,7 @@ struct Id3Editor::FieldSpec {
     const char* label;
     const char* name;
     FieldKind kind;
-    std::string TagInfo::* text;  // nullptr for the genre
+    std::string TagInfo::*text;  // nullptr for the genre
 };
 
 Id3Editor::Id3Editor(TagInfo& tag, const QString& heading, QWidget* parent)
@@ -124,12 +125,12 @@ Id3Editor::Id3Editor(TagInfo& tag, const QString& heading, QWidget* parent)
     v2_.flag = &TagInfo::isV2;
 
     auto* groups = new QHBoxLayout;
-    QWidget* group1 = makeGroup(v1_, QStringLiteral("ID3V1"), QStringLiteral("ID3V1 Tag"),
-                                kVersion1);
+    QWidget* group1 =
+        makeGroup(v1_, QStringLiteral("ID3V1"), QStringLiteral("ID3V1 Tag"), kVersion1);
     group1->setMinimumWidth(260);
     groups->addWidget(group1, 0, Qt::AlignTop);
-    QWidget* group2 = makeGroup(v2_, QStringLiteral("ID3V2"), QStringLiteral("ID3V2 Tag"),
-                                kVersion2);
+    QWidget* group2 =
+        makeGroup(v2_, QStringLiteral("ID3V2"), QStringLiteral("ID3V2 Tag"), kVersion2);
     group2->setMinimumWidth(330);
     groups->addWidget(group2, 1);
 

@@ -40,15 +40,15 @@ class Id3Editor : public QDialog {
     // A field and the record's text it edits.
     struct TextField {
         QWidget* field;
-        std::string TagInfo::* text;
+        std::string TagInfo::*text;
     };
     // One version's check box, fields and the record's members they edit.
     struct Version {
         QCheckBox* box = nullptr;
         std::vector<TextField> texts;
         QComboBox* genre = nullptr;
-        std::int32_t TagInfo::* genreNumber = nullptr;
-        std::uint8_t TagInfo::* flag = nullptr;
+        std::int32_t TagInfo::*genreNumber = nullptr;
+        std::uint8_t TagInfo::*flag = nullptr;
         std::vector<QWidget*> controls;  // every field, for enabling
     };
     struct FieldSpec;

@@ -287,8 +287,7 @@ void SkinnedList::paintEvent(QPaintEvent* event) {
             right = std::max(right, x + width);
         }
         if (right < viewport()->width())
-            painter.fillRect(QRect(right, 0, viewport()->width() - right, height),
-                             kListStripeEven);
+            painter.fillRect(QRect(right, 0, viewport()->width() - right, height), kListStripeEven);
     }
     QTableView::paintEvent(event);
     if (emptyText_.isEmpty() || (model() && model()->rowCount() > 0))

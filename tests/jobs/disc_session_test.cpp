@@ -81,7 +81,8 @@ TEST_F(DiscSessionTest, EachSettingsGroupThatCannotBeReadIsReportedInLoadingOrde
     // The hive without its OGG and Misc keys.
     std::ifstream in(registry_.file());
     const std::string hive((std::istreambuf_iterator<char>(in)), {});
-    const std::regex section(R"(\[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarrowind\\Tonalda\\(OGG|Misc)\][^\[]*)");
+    const std::regex section(
+        R"(\[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarrowind\\Tonalda\\(OGG|Misc)\][^\[]*)");
     test::writeFile(dir_ / "partial.reg", std::regex_replace(hive, section, ""));
     Registry partial(dir_ / "partial.reg");
     std::vector<std::string> failed;
@@ -105,9 +106,8 @@ TEST_F(DiscSessionTest, TheRipViewsFirstShowingBuildsTheListAndReadsTheLibraryEn
         earlier.readLibrary(true);  // creates the disc's file
         earlier.discInfo().update([](DiscInfo& info) { info.artist = "Saved Artist"; });
         for (int row = 0; row < earlier.rowCount(); ++row)
-            earlier.updateRowTag(row, [row](TagInfo& tag) {
-                tag.Title1 = "Saved " + std::to_string(row + 1);
-            });
+            earlier.updateRowTag(
+                row, [row](TagInfo& tag) { tag.Title1 = "Saved " + std::to_string(row + 1); });
         ASSERT_TRUE(saveLocalLibrary(earlier, dir_ / "library"));
     }
 

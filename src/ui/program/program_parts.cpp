@@ -17,9 +17,8 @@ MainWindowParts ProgramParts::mainWindowParts() {
     parts.prompter = &prompter_;
     parts.openUrl = openUrl;
     parts.makeRipView = [this](MainWindow& window) -> std::unique_ptr<TrackRowsView> {
-        return std::make_unique<RipView>(
-            window, RipViewParts{disc_, engine_, registry_, prompter_, bridge_, openUrl,
-                                 chooseFile});
+        return std::make_unique<RipView>(window, RipViewParts{disc_, engine_, registry_, prompter_,
+                                                              bridge_, openUrl, chooseFile});
     };
     parts.driveDescription = [this] { return disc_.selectedDriveDescription(); };
     parts.runOptionsSheet = [this](MainWindow& window) {

@@ -93,9 +93,8 @@ RipView::~RipView() = default;
 
 void RipView::createButtons() {
     const std::array<void (RipView::*)(), 7> commands = {
-        &RipView::ripCheckedTracks, &RipView::ripSegment, &RipView::editTag,
-        &RipView::refresh,          &RipView::openCddbMenu, &RipView::cancel,
-        &RipView::openRipFolder};
+        &RipView::ripCheckedTracks, &RipView::ripSegment, &RipView::editTag,      &RipView::refresh,
+        &RipView::openCddbMenu,     &RipView::cancel,     &RipView::openRipFolder};
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         const ButtonLook& look = kButtonLooks[i];
         auto* button = new BitmapButton(this);
@@ -442,10 +441,10 @@ std::unique_ptr<QMenu> RipView::makeContextMenu() {
     menu->addAction(QStringLiteral("Check All Tracks"), this, &RipView::checkAll);
     menu->addAction(QStringLiteral("Clear"), this, &RipView::clearChecks);
     menu->addSeparator();
-    QAction* ripTracks = menu->addAction(QStringLiteral("Rip Tracks"), this,
-                                         &RipView::ripCheckedTracks);
-    QAction* ripSegment = menu->addAction(QStringLiteral("Rip Segment..."), this,
-                                          &RipView::ripSegment);
+    QAction* ripTracks =
+        menu->addAction(QStringLiteral("Rip Tracks"), this, &RipView::ripCheckedTracks);
+    QAction* ripSegment =
+        menu->addAction(QStringLiteral("Rip Segment..."), this, &RipView::ripSegment);
     QAction* cancelJob = menu->addAction(QStringLiteral("Cancel"), this, &RipView::cancel);
     menu->addSeparator();
     QAction* refreshList = menu->addAction(QStringLiteral("Refresh"), this, &RipView::refresh);
@@ -459,8 +458,8 @@ std::unique_ptr<QMenu> RipView::makeContextMenu() {
 
     // While ripping only Cancel works; otherwise everything but Cancel (which still stops a
     // lookup that is on its way).
-    for (QAction* action : {ripTracks, ripSegment, pause, stop, next, previous, refreshList, tag,
-                            play})
+    for (QAction* action :
+         {ripTracks, ripSegment, pause, stop, next, previous, refreshList, tag, play})
         action->setEnabled(!ripping_);
     cancelJob->setEnabled(button(Button::Cancel).isEnabled());
     // The player's commands follow what it does; without a player there is nothing to drive.
@@ -562,8 +561,8 @@ bool RipView::mayClose() {
     if (window_.discInfoChanged() && disc.discReady() != 0) {
         bool save = miscSettings().autoSave != 0;
         if (!save) {
-            const Prompt question{kSaveDiscQuestion, {}, PromptButtons::YesNoCancel,
-                                  PromptIcon::Question};
+            const Prompt question{
+                kSaveDiscQuestion, {}, PromptButtons::YesNoCancel, PromptIcon::Question};
             const PromptAnswer answer = parts_.prompter.ask(question);
             if (answer == PromptAnswer::Cancel)
                 return false;
@@ -573,14 +572,14 @@ bool RipView::mayClose() {
             saveToLibrary();
     }
     if (isPlaying()) {
-        const Prompt question{kStopPlayingQuestion, {}, PromptButtons::YesNoCancel,
-                              PromptIcon::Question};
+        const Prompt question{
+            kStopPlayingQuestion, {}, PromptButtons::YesNoCancel, PromptIcon::Question};
         if (parts_.prompter.ask(question) != PromptAnswer::Yes)
             return false;
         window_.handleMessage(UM_STOP_PLAY);
     } else if (ripping_) {
-        const Prompt question{kStopRippingQuestion, {}, PromptButtons::YesNoCancel,
-                              PromptIcon::Question};
+        const Prompt question{
+            kStopRippingQuestion, {}, PromptButtons::YesNoCancel, PromptIcon::Question};
         if (parts_.prompter.ask(question) != PromptAnswer::Yes)
             return false;
     }
@@ -596,8 +595,8 @@ void RipView::closeWhenJobsEnded() {
     DiscSession& disc = parts_.disc;
     if (!closeApproved_ || ripping_ || disc.lookup().running() || disc.submit().running())
         return;
-    QMetaObject::invokeMethod(&window_, [window = &window_] { window->close(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &window_, [window = &window_] { window->close(); }, Qt::QueuedConnection);
 }
 
 }  // namespace tonalda::ui

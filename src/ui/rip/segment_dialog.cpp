@@ -352,9 +352,8 @@ void SegmentDialog::changeOutput() {
     const QString filter = QString::fromLatin1(kFilterDescriptions[format_]) +
                            QStringLiteral("(*.") + suffix + QStringLiteral(")");
     const fs::path folder = outputName() ? outputName()->parent_path() : ripFolder_;
-    const QString chosen =
-        parts_.chooseFile(this, qPath(folder / ("Untitled." + suffix.toStdString())), filter,
-                          suffix);
+    const QString chosen = parts_.chooseFile(
+        this, qPath(folder / ("Untitled." + suffix.toStdString())), filter, suffix);
     if (chosen.isEmpty())
         return;
     if (const auto name = segmentOutputName(chosen.toStdString(), ripFolder_, format_))
@@ -362,9 +361,8 @@ void SegmentDialog::changeOutput() {
 }
 
 void SegmentDialog::setIdle(bool idle) {
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{play_, stop_, change_, output_, startBox_, endBox_,
-                                         startSlider_, endSlider_})
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             play_, stop_, change_, output_, startBox_, endBox_, startSlider_, endSlider_})
         control->setEnabled(idle);
     begin_->setEnabled(idle && selection_.frameCount() > 0);
     cancel_->setEnabled(!idle);

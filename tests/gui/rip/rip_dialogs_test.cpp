@@ -182,6 +182,16 @@ class RipDialogsTest final : public QObject {
         QCOMPARE(dialog.readOut("startTrack"), QStringLiteral("2"));  // a track's first frame
         QCOMPARE(dialog.readOut("startTime"), QStringLiteral("0:0"));
 
+        // Play has the drive play from the segment's first frame, not two seconds before it.
+        dialog.button("play").click();
+        SubChannelPosition position;
+        QCOMPARE(h.engine().readSubChannel(h.disc().handle(), position), 1);
+        QCOMPARE(position.audioStatus, AudioStatus::Playing);
+        QVERIFY(position.absoluteLba >= 200 && position.absoluteLba < 275);
+        dialog.button("stop").click();
+        QCOMPARE(h.engine().readSubChannel(h.disc().handle(), position), 1);
+        QVERIFY(position.audioStatus != AudioStatus::Playing);
+
         // Change... offers the format's one filter; a chosen name keeps the format's extension.
         h.chosenFile = QString::fromStdString((h.ripFolder() / "Chosen").string());
         dialog.button("change").click();
@@ -356,8 +366,9 @@ class RipDialogsTest final : public QObject {
         QCOMPARE(list.rowsWithProgress(), std::vector<int>{30});
         list.hideAllProgress();
         QVERIFY(list.rowsWithProgress().empty());
-        QVERIFY(list.findChildren<ui::TextProgressBar*>().isEmpty() ||
-                QTest::qWaitFor([&] { return list.findChildren<ui::TextProgressBar*>().isEmpty(); }));
+        QVERIFY(list.findChildren<ui::TextProgressBar*>().isEmpty() || QTest::qWaitFor([&] {
+                    return list.findChildren<ui::TextProgressBar*>().isEmpty();
+                }));
     }
 };
 

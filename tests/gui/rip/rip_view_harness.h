@@ -29,8 +29,9 @@
 namespace tonalda::test {
 
 inline void writeHiveDword(const char* group, const char* name, std::uint32_t value) {
-    Registry::instance().openKey(registryKeyPath(group), RegistryAccess::Write)->writeDword(name,
-                                                                                           value);
+    Registry::instance()
+        .openKey(registryKeyPath(group), RegistryAccess::Write)
+        ->writeDword(name, value);
 }
 
 inline void writeHiveString(const char* group, const char* name, const std::string& value) {

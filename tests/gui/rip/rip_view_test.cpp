@@ -123,8 +123,9 @@ class RipViewTest final : public QObject {
         click(view, Button::RipTracks);
         QVERIFY(!view.ripping());
         QCOMPARE(h.prompter.texts().size(), before + 1);
-        QCOMPARE(h.prompter.texts().back(),
-                 std::string("Please insert an audio CD in your CD-ROM and press 'Refresh' button"));
+        QCOMPARE(
+            h.prompter.texts().back(),
+            std::string("Please insert an audio CD in your CD-ROM and press 'Refresh' button"));
         QCOMPARE(view.model().rowCount(), 0);
         QCOMPARE(view.list().emptyText(), QStringLiteral("Please   Insert   An   Audio CD!"));
         QVERIFY(filesUnder(h.ripFolder()).empty());
@@ -145,9 +146,9 @@ class RipViewTest final : public QObject {
                         "Please insert an audio CD in your CD-ROM and press 'Refresh' button"}));
         // Open works without a disc: the rip folder goes to the file manager.
         click(view, Button::Open);
-        QCOMPARE(h.openedUrls,
-                 std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(
-                     h.ripFolder().string()))});
+        QCOMPARE(
+            h.openedUrls,
+            std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(h.ripFolder().string()))});
     }
 
     void ripAndTagCommandsWithoutChoiceAreRefused() {
@@ -217,8 +218,9 @@ class RipViewTest final : public QObject {
 
     void aReadErrorIsShownOnceAndTheNextRipIsClean() {
         // Frame 300 lies in the second track.
-        RipViewHarness h("gen:seed 4/track audio 0:03/track audio 0:03/track audio 0:03,noaudio,"
-                         "fail=300-300");
+        RipViewHarness h(
+            "gen:seed 4/track audio 0:03/track audio 0:03/track audio 0:03,noaudio,"
+            "fail=300-300");
         ui::RipView& view = h.view();
         view.checkAll();
         click(view, Button::RipTracks);
@@ -318,10 +320,10 @@ class RipViewTest final : public QObject {
         FakePlayer player;
         h.window().attachPlayer(&player);
         player.playing = true;
-        QCOMPARE(enabledItems(*view.makeContextMenu()),
-                 QStringList({"Check All Tracks", "Clear", "Rip Tracks", "Rip Segment...",
-                              "Refresh", "ID3 Tag...", "Play", "Pause", "Stop", "Next",
-                              "Previous"}));
+        QCOMPARE(
+            enabledItems(*view.makeContextMenu()),
+            QStringList({"Check All Tracks", "Clear", "Rip Tracks", "Rip Segment...", "Refresh",
+                         "ID3 Tag...", "Play", "Pause", "Stop", "Next", "Previous"}));
         // A rip while the drive plays asks first; Cancel leaves the player alone.
         h.check({0});
         h.prompter.scriptAnswer(PromptAnswer::Cancel);
@@ -358,11 +360,10 @@ class RipViewTest final : public QObject {
 
         // A click in a check cell checks its row; double clicks there open nothing.
         int opened = 0;
-        connect(&view, &ui::RipView::tagEditorOpened, this,
-                [&opened](ui::Id3Editor* editor) {
-                    ++opened;
-                    QTimer::singleShot(0, editor, &QDialog::reject);
-                });
+        connect(&view, &ui::RipView::tagEditorOpened, this, [&opened](ui::Id3Editor* editor) {
+            ++opened;
+            QTimer::singleShot(0, editor, &QDialog::reject);
+        });
         const QRect check = list.visualRect(list.model()->index(1, kColumnCheck));
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, check.center());
         QVERIFY(h.disc().isChecked(1));
@@ -389,13 +390,11 @@ class RipViewTest final : public QObject {
         RipViewHarness h(kFiveTracks + ",noaudio");
         ui::RipView& view = h.view();
         view.list().selectRow(2);
-        whenOpened<ui::Id3Editor>(view, &ui::RipView::tagEditorOpened,
-                                  [](ui::Id3Editor& editor) {
-                                      auto* title = editor.findChild<QLineEdit*>(
-                                          QStringLiteral("v1Title"));
-                                      title->setText(QStringLiteral("Tiefe Nacht"));
-                                      editor.writeButton().click();
-                                  });
+        whenOpened<ui::Id3Editor>(view, &ui::RipView::tagEditorOpened, [](ui::Id3Editor& editor) {
+            auto* title = editor.findChild<QLineEdit*>(QStringLiteral("v1Title"));
+            title->setText(QStringLiteral("Tiefe Nacht"));
+            editor.writeButton().click();
+        });
         click(view, Button::Id3);
         QCOMPARE(h.disc().trackTitle(2), std::string("Tiefe Nacht"));
         QCOMPARE(h.disc().rowTag(2).Title1, std::string("Tiefe Nacht"));
@@ -412,8 +411,9 @@ class RipViewTest final : public QObject {
     }
 
     void theInterfaceKeepsUpWithARipAtFullSpeed() {
-        RipViewHarness h("gen:seed 21/track audio 0:30/track audio 0:30/track audio 0:30/"
-                         "track audio 0:30/track audio 0:30/track audio 0:30,noaudio");
+        RipViewHarness h(
+            "gen:seed 21/track audio 0:30/track audio 0:30/track audio 0:30/"
+            "track audio 0:30/track audio 0:30/track audio 0:30,noaudio");
         ui::RipView& view = h.view();
         view.checkAll();
         QElapsedTimer clock;
@@ -443,11 +443,11 @@ class RipViewTest final : public QObject {
         QCOMPARE(h.column(kColumnStatus),
                  texts({"Encoded", "Encoded", "Encoded", "Encoded", "Encoded", "Encoded"}));
         // Reported, not asserted: timing belongs to benchmarks.
-        qInfo("GUI thread during a full-speed rip of 6 x 30 s to MP3: worst lateness of a 10 ms "
-              "timer %lld ms over %d ticks in %lld ms (idle before: %lld ms)",
-              static_cast<long long>(worst), ticks,
-              static_cast<long long>(clock.elapsed() - ripStart),
-              static_cast<long long>(idleWorst));
+        qInfo(
+            "GUI thread during a full-speed rip of 6 x 30 s to MP3: worst lateness of a 10 ms "
+            "timer %lld ms over %d ticks in %lld ms (idle before: %lld ms)",
+            static_cast<long long>(worst), ticks,
+            static_cast<long long>(clock.elapsed() - ripStart), static_cast<long long>(idleWorst));
     }
 };
 

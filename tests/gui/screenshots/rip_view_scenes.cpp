@@ -5,8 +5,8 @@
 #include <QEventLoop>
 #include <QTest>
 
-#include "cdaccess/cdrom_settings.h"
 #include "cdaccess/cd_engine.h"
+#include "cdaccess/cdrom_settings.h"
 #include "cdinfo/disc_info.h"
 #include "platform/registry.h"
 #include "rip/disc_session.h"
@@ -139,8 +139,8 @@ class SceneSegmentDialog final : private SegmentRipHolder, public ui::SegmentDia
   public:
     explicit SceneSegmentDialog(SceneSetup& setup)
         : SegmentRipHolder(setup),
-          SegmentDialog({setup.program.disc(), setup.program.engine(), job,
-                         setup.program.bridge(), setup.prompter}) {}
+          SegmentDialog({setup.program.disc(), setup.program.engine(), job, setup.program.bridge(),
+                         setup.prompter}) {}
 };
 
 const SceneRegistration kSegment("segment-dialog", [](SceneSetup& setup) {
@@ -161,8 +161,9 @@ struct TagHolder {
 class SceneTagEditor final : private TagHolder, public ui::Id3Editor {
   public:
     explicit SceneTagEditor(const TagInfo& start)
-        : TagHolder{start}, Id3Editor(tag, QStringLiteral("坂の上の雲 (Clouds Above the Hill) – "
-                                                          "Main Theme")) {}
+        : TagHolder{start},
+          Id3Editor(tag, QStringLiteral("坂の上の雲 (Clouds Above the Hill) – "
+                                        "Main Theme")) {}
 };
 
 const SceneRegistration kTagEditor("id3-editor", [](SceneSetup&) {
