@@ -137,7 +137,9 @@ bool DiscSession::discUnchanged() {
 }
 
 int DiscSession::openRipView() {
-    if (ensureEngine() != DriveSearch::Found || miscSettings().toc == 0)
+    // Without a drive the rebuild finds no session, and the list says so.
+    ensureEngine();
+    if (miscSettings().toc == 0)
         return discReady();
     const int ready = rebuild();
     if (ready == 1 && miscSettings().autoRead != 0)

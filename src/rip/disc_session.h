@@ -86,8 +86,8 @@ class DiscSession final : public DiscView {
     // information and rows. With createMissing the library file is created when missing (the
     // rip view does); without, a missing entry is left alone. True when an entry was read.
     bool readLibrary(bool createMissing);
-    // Steps 2 to 4 as the rip view runs them when first shown. Returns discReady (0 without a
-    // drive, and when "TOC" is not set).
+    // Steps 2 to 4 as the rip view runs them when first shown. Returns discReady (-1 without a
+    // drive, 0 when "TOC" is not set).
     int openRipView();
     std::filesystem::path libraryFolder() const;
     // "Save to local CD library" as the user asks for it: the disc's file is created first when
