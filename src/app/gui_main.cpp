@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "cdaccess/cd_engine.h"
 #include "platform/registry.h"
 #include "ui/main_window.h"
-#include "ui/program/program_parts.h"
+#include "ui/program_window.h"
 #include "ui/qt_prompter.h"
+#include "ui/settings/settings_sheet.h"
 #include "ui/skin.h"
 
 namespace {
@@ -47,9 +47,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The disc session and the job events' receiver outlive the window and its views.
-    tonalda::ui::ProgramParts program(prompter, tonalda::cdEngine(), tonalda::Registry::instance());
-    tonalda::ui::MainWindow window(program.mainWindowParts());
+    tonalda::ui::ProgramHooks hooks;
+    hooks.runOptionsSheet = [&prompter](tonalda::ui::MainWindow& shown,
+                                        const tonalda::CdDriveList& drives) {
+        tonalda::ui::SettingsSheet sheet(&shown, tonalda::Registry::instance(), drives, &prompter);
+        QObject::connect(&sheet, &tonalda::ui::SettingsSheet::outputSettingsApplied, &shown,
+                         [&shown] { shown.handleMessage(tonalda::UM_OUTPUT_CHANGED); });
+        sheet.exec();
+    };
+    tonalda::ui::ProgramWindow window(prompter, std::move(hooks));
     prompter.setParentWindow(&window);
     // A frameless window gets no placement from some window managers: start in the middle.
     if (const QScreen* screen = QGuiApplication::primaryScreen())

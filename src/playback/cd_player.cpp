@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cdaccess/cd_engine.h"
+#include "rip/disc_session.h"
 #include "rip/track_list.h"
 
 namespace tonalda {
@@ -11,20 +12,60 @@ namespace {
 
 constexpr std::size_t kStatusDescriptionLength = 30;
 
+// The rip view's list read directly on its own thread.
+class TrackListDisc final : public PlayerDisc {
+  public:
+    explicit TrackListDisc(const TrackList& tracks) : tracks_(tracks) {}
+    int sessionHandle() const override { return tracks_.sessionHandle(); }
+    DiscToc lbaToc() const override { return tracks_.lbaToc(); }
+    DiscToc msfToc() const override { return tracks_.msfToc(); }
+    std::int32_t trackSeconds(int trackNumber) const override {
+        return tracks_.trackSeconds(trackNumber);
+    }
+    int rowCount() const override { return tracks_.rowCount(); }
+    std::string trackTitle(int row) const override { return tracks_.columnText(row, kColumnTitle); }
+
+  private:
+    const TrackList& tracks_;
+};
+
+// The disc session's rows, copied under its lock.
+class SessionDisc final : public PlayerDisc {
+  public:
+    explicit SessionDisc(const DiscSession& session) : session_(session) {}
+    int sessionHandle() const override { return session_.handle(); }
+    DiscToc lbaToc() const override { return session_.lbaToc(); }
+    DiscToc msfToc() const override { return session_.msfToc(); }
+    std::int32_t trackSeconds(int trackNumber) const override {
+        return session_.trackSeconds(trackNumber);
+    }
+    int rowCount() const override { return session_.rowCount(); }
+    std::string trackTitle(int row) const override { return session_.trackTitle(row); }
+
+  private:
+    const DiscSession& session_;
+};
+
 }  // namespace
 
-CdPlayer::CdPlayer(CdEngine& engine, const TrackList& tracks) : engine_(engine), tracks_(tracks) {}
+CdPlayer::CdPlayer(CdEngine& engine, const TrackList& tracks)
+    : engine_(engine), disc_(std::make_unique<TrackListDisc>(tracks)) {}
+
+CdPlayer::CdPlayer(CdEngine& engine, const DiscSession& session)
+    : engine_(engine), disc_(std::make_unique<SessionDisc>(session)) {}
+
+CdPlayer::~CdPlayer() = default;
 
 int CdPlayer::firstTrack() const {
-    return tracks_.lbaToc().firstTrack;
+    return disc_->lbaToc().firstTrack;
 }
 
 int CdPlayer::lastTrack() const {
-    return tracks_.lbaToc().lastTrack;
+    return disc_->lbaToc().lastTrack;
 }
 
 CdPlayer::Msf CdPlayer::trackStart(int track) const {
-    const DiscToc& toc = tracks_.msfToc();
+    const DiscToc toc = disc_->msfToc();
     const int index = track - firstTrack();
     if (index < 0 || index >= static_cast<int>(std::size(toc.tracks)))
         return {};
@@ -48,7 +89,7 @@ int CdPlayer::currentTrack() const {
 
 void CdPlayer::sendPlay(const Msf& from, const Msf& to) {
     // A drive that refuses stays silent while the clock runs on to its end.
-    engine_.playAudioMsf(tracks_.sessionHandle(), from.minute, from.second, from.frame, to.minute,
+    engine_.playAudioMsf(disc_->sessionHandle(), from.minute, from.second, from.frame, to.minute,
                          to.second, to.frame);
 }
 
@@ -83,7 +124,7 @@ void CdPlayer::seek(int position) {
     position = std::clamp(position, 0, kSeekRange);
     const int track = currentTrack();
     const Msf start = trackStart(track);
-    const int offset = tracks_.trackSeconds(track) * position / kSeekRange;
+    const int offset = disc_->trackSeconds(track) * position / kSeekRange;
     elapsed_ = start.seconds() + offset;
     seekPosition_ = position;
     sendPlay({static_cast<std::uint8_t>(elapsed_ / 60), static_cast<std::uint8_t>(elapsed_ % 60),
@@ -94,7 +135,7 @@ void CdPlayer::seek(int position) {
 
 void CdPlayer::advance() {
     const int track = currentTrack();
-    const int length = tracks_.trackSeconds(track);
+    const int length = disc_->trackSeconds(track);
     // A track shorter than a second has no fraction to show.
     setSeekPosition(length > 0 ? (elapsed_ - trackStart(track).seconds()) * 10000LL / length : 0);
     if (track > lastTrack())
@@ -103,11 +144,11 @@ void CdPlayer::advance() {
 
 void CdPlayer::stopOutput() {
     if (playing_)
-        engine_.stopCD(tracks_.sessionHandle());
+        engine_.stopCD(disc_->sessionHandle());
 }
 
 void CdPlayer::pauseOutput(bool pause) {
-    engine_.pauseResumeCD(tracks_.sessionHandle(), pause);
+    engine_.pauseResumeCD(disc_->sessionHandle(), pause);
 }
 
 StatusArea CdPlayer::statusArea() const {
@@ -120,8 +161,8 @@ StatusArea CdPlayer::statusArea() const {
     status.state = paused_ ? "PAUSE" : "PLAY";
     const int track = currentTrack();
     const int row = track - firstTrack();
-    if (row >= 0 && row < tracks_.rowCount())
-        status.title = tracks_.columnText(row, kColumnTitle);
+    if (row >= 0 && row < disc_->rowCount())
+        status.title = disc_->trackTitle(row);
     status.times = statusTimes(elapsed_ - trackStart(track).seconds(), trackSpan(track));
     return status;
 }

@@ -4,15 +4,32 @@
 // keeps time in seconds from the start of the disc.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "cdaccess/cd_types.h"
 #include "playback/player.h"
 
 namespace tonalda {
 
 class CdEngine;
+class DiscSession;
 class TrackList;
+
+// What the CD player reads of the disc at each command: the drive session, the two copies of the
+// table of contents, the track lengths and the rows' titles. Thread: the player's thread.
+class PlayerDisc {
+  public:
+    virtual ~PlayerDisc() = default;
+    virtual int sessionHandle() const = 0;
+    virtual DiscToc lbaToc() const = 0;
+    virtual DiscToc msfToc() const = 0;
+    // Whole seconds by track number.
+    virtual std::int32_t trackSeconds(int trackNumber) const = 0;
+    virtual int rowCount() const = 0;
+    virtual std::string trackTitle(int row) const = 0;
+};
 
 // Thread: the user-interface thread (the track list's thread).
 class CdPlayer final : public Player {
@@ -20,6 +37,10 @@ class CdPlayer final : public Player {
     // Both must outlive the player. The list's session and table of contents are read at each
     // command, so a refresh of the list is followed.
     CdPlayer(CdEngine& engine, const TrackList& tracks);
+    // The same over the front end's disc session, whose rows a lookup may retitle meanwhile
+    // (each read takes the session's lock).
+    CdPlayer(CdEngine& engine, const DiscSession& session);
+    ~CdPlayer() override;
 
     // The drive description the stopped status area shows (its first 30 characters).
     void setDriveDescription(std::string description) {
@@ -63,7 +84,7 @@ class CdPlayer final : public Player {
     void playTrack(int track);
 
     CdEngine& engine_;
-    const TrackList& tracks_;
+    std::unique_ptr<const PlayerDisc> disc_;
     std::string driveDescription_;
     Msf playEnd_;  // where the last Play command ends; Previous, Next and Seek keep it
 };

@@ -33,9 +33,9 @@ namespace {
 constexpr int kVolumeRange = 10000;
 
 // Why the player's controls are grey while nothing drives them.
-const QString kNoPlayer = QStringLiteral(" (playback is not available in this build)");
-const QString kNoVolume = QStringLiteral(" (no master volume control in this build)");
-const QString kNoOptions = QStringLiteral(" (not available in this build)");
+const QString kNoPlayer = QStringLiteral("playback is not available in this build");
+const QString kNoVolume = QStringLiteral("no master volume control in this build");
+const QString kNoOptions = QStringLiteral("not available in this build");
 
 enum DiscField { kArtistField, kAlbumField, kGenreField };
 
@@ -102,7 +102,11 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(helpKey, &QShortcut::activated, this, [this] { openHelp(); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The volume may outlive the window: it must not call back into it.
+    if (volumeControl_)
+        volumeControl_->setPositionObserver(nullptr);
+}
 
 void MainWindow::loadSettings() {
     DiscSession::loadSettingsGroups(Registry::instance(), [this](std::string_view) {
@@ -269,32 +273,37 @@ void MainWindow::updateControlAvailability() {
     const bool hasSheet = static_cast<bool>(parts_.runOptionsSheet);
     option_->setEnabled(!jobRunning_ && hasSheet);
 
-    play_->setEnabled(!jobRunning_ && player_ != nullptr);
-    if (!player_) {
+    // Why the player or the volume cannot be used, empty when they can.
+    const QString playerProblem =
+        !player_ ? kNoPlayer : QString::fromStdString(player_->unavailableReason());
+    const QString volumeProblem =
+        !volumeControl_ ? kNoVolume : QString::fromStdString(volumeControl_->unavailableReason());
+    const bool canPlay = playerProblem.isEmpty();
+    play_->setEnabled(!jobRunning_ && canPlay);
+    if (!canPlay) {
         for (QWidget* control : {static_cast<QWidget*>(pause_), static_cast<QWidget*>(stop_),
                                  static_cast<QWidget*>(previous_), static_cast<QWidget*>(next_),
                                  static_cast<QWidget*>(seek_)})
             control->setEnabled(false);
     }
     // A grey control says why in its tooltip; screen readers get the reason as its description.
-    auto explain = [](QWidget* control, const QString& name, bool available, const QString& why) {
-        control->setToolTip(available ? name : name + why);
+    auto explain = [](QWidget* control, const QString& name, const QString& why) {
+        control->setToolTip(why.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, why));
         control->setAccessibleName(name);
-        control->setAccessibleDescription(available ? QString() : why.trimmed());
+        control->setAccessibleDescription(why);
     };
-    const bool hasPlayer = player_ != nullptr;
-    explain(play_, QStringLiteral("Play"), hasPlayer, kNoPlayer);
-    explain(pause_, QStringLiteral("Pause"), hasPlayer, kNoPlayer);
-    explain(stop_, QStringLiteral("Stop"), hasPlayer, kNoPlayer);
-    explain(previous_, QStringLiteral("Previous"), hasPlayer, kNoPlayer);
-    explain(next_, QStringLiteral("Next"), hasPlayer, kNoPlayer);
-    explain(seek_, QStringLiteral("Seek"), hasPlayer, kNoPlayer);
-    explain(volume_, QStringLiteral("Volume"), volumeControl_ != nullptr, kNoVolume);
+    explain(play_, QStringLiteral("Play"), playerProblem);
+    explain(pause_, QStringLiteral("Pause"), playerProblem);
+    explain(stop_, QStringLiteral("Stop"), playerProblem);
+    explain(previous_, QStringLiteral("Previous"), playerProblem);
+    explain(next_, QStringLiteral("Next"), playerProblem);
+    explain(seek_, QStringLiteral("Seek"), playerProblem);
+    explain(volume_, QStringLiteral("Volume"), volumeProblem);
     option_->setHelpText(QStringLiteral("Options dialog"));
     if (!hasSheet)
-        option_->setToolTip(option_->toolTip() + kNoOptions);
+        option_->setToolTip(QStringLiteral("%1 (%2)").arg(option_->toolTip(), kNoOptions));
 
-    volume_->setEnabled(volumeControl_ != nullptr);
+    volume_->setEnabled(volumeProblem.isEmpty());
 }
 
 void MainWindow::attachPlayer(TransportPlayer* player) {
@@ -310,9 +319,17 @@ void MainWindow::attachPlayer(TransportPlayer* player) {
 }
 
 void MainWindow::attachVolume(VolumeControl* volume) {
-    volumeControl_ = volume;
     if (volumeControl_)
+        volumeControl_->setPositionObserver(nullptr);
+    volumeControl_ = volume;
+    if (volumeControl_) {
         volume_->setValue(volumeControl_->sliderPosition());
+        // A volume changed elsewhere moves the thumb, unless the user holds it.
+        volumeControl_->setPositionObserver([this](int position) {
+            if (!volume_->isSliderDown())
+                volume_->setValue(position);
+        });
+    }
     updateControlAvailability();
 }
 
@@ -415,6 +432,7 @@ void MainWindow::showRipView() {
     convertViewShown_ = false;
     if (player_)
         player_->setMode(PlayerMode::Cd);
+    updateControlAvailability();
     repaintStatus();
     update();
 }
@@ -430,6 +448,7 @@ void MainWindow::showConvertView() {
     convertViewShown_ = true;
     if (player_)
         player_->setMode(PlayerMode::File);
+    updateControlAvailability();
     repaintStatus();
     update();
     setDiscFieldsEnabled(false);
@@ -511,7 +530,9 @@ void MainWindow::setControlEnabled(TransportControl control, bool enabled) {
 }
 
 void MainWindow::setSeekPosition(int position) {
-    seek_->setValue(position);
+    // The clock does not pull the thumb from under the user's pointer.
+    if (!seek_->isSliderDown())
+        seek_->setValue(position);
 }
 
 int MainWindow::seekPosition() const {

@@ -119,7 +119,6 @@ class MainWindow : public QWidget, public TransportBar {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-
     void loadSettings();
     void createViews();
     void createControls();

@@ -11,6 +11,9 @@
 
 namespace tonalda::ui {
 
+// What a view asks before the program ends while it plays.
+inline constexpr const char* kStopPlayingQuestion = "Would you like to stop playing?";
+
 class ProgramView {
   public:
     virtual ~ProgramView() = default;
@@ -20,6 +23,8 @@ class ProgramView {
     // Whether the view has started playback that is still running (its play command, its
     // playing flag); the main window asks before the Options sheet and when the views switch.
     virtual bool isPlaying() const = 0;
+    // The first selected row of the view's list, which Play starts from; nullopt without one.
+    virtual std::optional<int> firstSelectedRow() const { return std::nullopt; }
     // Called when the user asks to end the program. The view may ask questions (save the disc
     // information, stop playing, stop a job) and answers whether the program may close; a view
     // that agrees has done what its answers asked (stopped playback or its job).

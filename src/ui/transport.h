@@ -4,7 +4,9 @@
 // it receives the commands and drives the controls back through TransportBar. While no player is
 // attached the transport controls stay disabled and say why.
 
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "playback/player.h"
 
@@ -48,6 +50,9 @@ class TransportPlayer {
 
     virtual bool isPlaying() const = 0;
     virtual void setMode(PlayerMode mode) = 0;
+    // Why the player of the current mode cannot play (no sound server, ...); empty when it can.
+    // The main window greys the transport controls and puts the reason into their tooltips.
+    virtual std::string unavailableReason() const { return {}; }
     // What the status area shows while something plays or is paused; nullopt when stopped, and
     // the main window then shows its idle line.
     virtual std::optional<StatusArea> statusLine() const = 0;
@@ -61,6 +66,12 @@ class VolumeControl {
     virtual int sliderPosition() = 0;
     // The slider's thumb came to rest at `position`.
     virtual void setFromSlider(int position) = 0;
+    // Why the volume cannot be set; empty when it can. The main window greys the slider and says
+    // why in its tooltip.
+    virtual std::string unavailableReason() const { return {}; }
+    // `moved` is called on the user interface thread with the slider position of a volume changed
+    // elsewhere (a desktop mixer, pactl); nullptr stops the calls.
+    virtual void setPositionObserver(std::function<void(int position)> moved) { (void)moved; }
 };
 
 }  // namespace tonalda::ui

@@ -19,7 +19,7 @@
 #include "rip/rip_job.h"
 #include "rip/segment_rip.h"
 #include "ui/bitmap_button.h"
-#include "ui/id3_editor.h"
+#include "ui/id3_tag_dialog.h"
 #include "ui/job_event_bridge.h"
 #include "ui/main_window.h"
 #include "ui/rip/track_rows_model.h"
@@ -281,7 +281,7 @@ void RipView::editTag() {
     const int row = selected.front();
     DiscSession& disc = parts_.disc;
     TagInfo tag = disc.rowTag(row);
-    Id3Editor editor(tag, qText(disc.trackTitle(row)), window());
+    Id3TagDialog editor(tag, qText(disc.trackTitle(row)), window());
     Q_EMIT tagEditorOpened(&editor);
     if (editor.exec() != QDialog::Accepted)
         return;

@@ -32,7 +32,7 @@ class SegmentRip;
 namespace tonalda::ui {
 
 class BitmapButton;
-class Id3Editor;
+class Id3TagDialog;
 class JobEventBridge;
 class MainWindow;
 class SkinnedList;
@@ -47,7 +47,6 @@ inline constexpr const char* kInvalidSelection = "Invalid selection";
 inline constexpr const char* kInvalidTagSelection = "Invalid Selection!";
 inline constexpr const char* kSaveDiscQuestion =
     "Would you like to save CD infomation to local CD library? ";
-inline constexpr const char* kStopPlayingQuestion = "Would you like to stop playing?";
 inline constexpr const char* kStopRippingQuestion = "Would you like to stop ripping?";
 inline constexpr const char* kDiscChanged =
     "The disc in the drive has changed. Its track list has been read again.";
@@ -121,7 +120,7 @@ class RipView final : public QWidget, public TrackRowsView {
     // The segment dialog is about to run (tests and pictures drive it from here).
     void segmentDialogOpened(tonalda::ui::SegmentDialog* dialog);
     // The ID3 editor is about to run.
-    void tagEditorOpened(tonalda::ui::Id3Editor* editor);
+    void tagEditorOpened(tonalda::ui::Id3TagDialog* editor);
     // A rip job ended and the view shows its outcome.
     void ripEnded();
     // A lookup ended.

@@ -17,6 +17,8 @@ export XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache" XDG_DAT
 export XDG_RUNTIME_DIR="$scratch/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TONALDA_SHM_PREFIX="tonalda-e2e-$$-"
+# A machine without a sound server: the player's file mode and the volume say why they are grey.
+export PULSE_SERVER="unix:$scratch/no-sound-server"
 export TONALDA_ASPI_LIBRARY="$prefix/lib/tonalda/vdrive/libwnaspi32.so"
 export TONALDA_VDRIVE="$prefix/lib/tonalda/demo/demo.disc"
 "$prefix/bin/tonalda-setup" > /dev/null

@@ -1,6 +1,6 @@
-// The rip view's dialogs and what it shares with the convert view: the "ID3 Tag" editor, the
-// "Rip Segment" dialog ripping a range across two tracks, a CDDB lookup and submission against a
-// server on loopback, and the list's progress bars over their cells.
+// The rip view's dialogs and what it shares with the convert view: the "Rip Segment" dialog ripping
+// a range across two tracks, a CDDB lookup and submission against a server on loopback, and the
+// list's progress bars over their cells.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,7 +20,6 @@
 #include "codecs/output_settings.h"
 #include "rip/segment_rip.h"
 #include "rip_view_harness.h"
-#include "ui/id3_editor.h"
 #include "ui/rip/segment_dialog.h"
 #include "ui/skinned_list.h"
 #include "ui/text_progress_bar.h"
@@ -63,9 +62,8 @@ std::string discAudio(CdEngine& engine, int handle, std::uint32_t first, std::ui
 // A segment dialog with the view's parts and a rip of its own.
 struct SegmentHarness {
     explicit SegmentHarness(RipViewHarness& h)
-        : job(h.engine(), Registry::instance(), h.prompter, h.program().bridge().queue()),
-          dialog({h.disc(), h.engine(), job, h.program().bridge(), h.prompter,
-                  h.program().chooseFile}) {
+        : job(h.engine(), Registry::instance(), h.prompter, h.window().events().queue()),
+          dialog({h.disc(), h.engine(), job, h.window().events(), h.prompter, h.chooser()}) {
         dialog.show();
     }
     bool waitForIdle() {
@@ -91,63 +89,6 @@ class RipDialogsTest final : public QObject {
   private Q_SLOTS:
     void init() { writeDefaultHive(); }
     void cleanup() { unsetenv("TONALDA_CDDB_HOST"); }
-
-    void theTagEditorShowsOnlyTheVersionsThatAreOnAndKeepsValuesOfOnesTurnedOff() {
-        TagInfo tag;
-        tag.isV1 = 1;
-        tag.Title1 = "Erste";
-        tag.Artist1 = "Band";
-        tag.Genre1 = 8;
-        tag.Genre2 = 17;
-        tag.Title2 = "hidden";
-        {
-            ui::Id3Editor editor(tag, QStringLiteral("Track 01"));
-            QCOMPARE(line(editor, "heading")->text(), QStringLiteral("Track 01"));
-            QCOMPARE(line(editor, "v1Title")->text(), QStringLiteral("Erste"));
-            QCOMPARE(list(editor, "v1Genre")->currentText(), QStringLiteral("Jazz"));
-            // Version 2 is off: greyed and empty, whatever the record holds.
-            QVERIFY(!line(editor, "v2Title")->isEnabled());
-            QVERIFY(line(editor, "v2Title")->text().isEmpty());
-            QCOMPARE(list(editor, "v2Genre")->currentIndex(), -1);
-            editor.version2Box().click();
-            QVERIFY(line(editor, "v2Title")->isEnabled());
-            QVERIFY(editor.findChild<QPlainTextEdit*>(QStringLiteral("v2Comment"))->isEnabled());
-            QComboBox* genres = list(editor, "v2Genre");
-            // Digits only in Track and Year.
-            QTest::keyClicks(line(editor, "v2Year"), QStringLiteral("19x84"));
-            QCOMPARE(line(editor, "v2Year")->text(), QStringLiteral("1984"));
-            genres->setCurrentIndex(17);
-            editor.version1Box().click();  // version 1 off
-            QVERIFY(!line(editor, "v1Title")->isEnabled());
-            editor.writeButton().click();
-            QCOMPARE(editor.result(), int(QDialog::Accepted));
-        }
-        QCOMPARE(tag.isV1, 0);
-        QCOMPARE(tag.Title1, std::string("Erste"));  // kept, only switched off
-        QCOMPARE(tag.isV2, 1);
-        QCOMPARE(tag.Year2, std::string("1984"));
-        QCOMPARE(tag.Genre2, 17);
-        QCOMPARE(tag.Title2, std::string(""));  // the box was empty when written
-
-        {
-            ui::Id3Editor editor(tag, QStringLiteral("Track 01"));
-            QCOMPARE(list(editor, "v2Genre")->currentText(), QStringLiteral("Rock"));
-            QVERIFY(line(editor, "v1Title")->text().isEmpty());
-            editor.version1Box().click();
-            editor.writeButton().click();
-        }
-        QCOMPARE(tag.isV1, 1);
-        QCOMPARE(tag.Title1, std::string(""));  // the empty boxes were written
-
-        const TagInfo before = tag;
-        {
-            ui::Id3Editor editor(tag, QStringLiteral("Track 01"));
-            line(editor, "v2Title")->setText(QStringLiteral("changed"));
-            editor.cancelButton().click();
-            QCOMPARE(editor.result(), int(QDialog::Rejected));
-        }
-        QCOMPARE(tag, before);
-    }
 
     void theSegmentDialogOpensOnTheWholeDiscAndHoldsItsEndsInPlace() {
         RipViewHarness h("gen:seed 6/track audio 0:02/track audio 0:04,noaudio");

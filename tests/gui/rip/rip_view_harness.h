@@ -1,8 +1,8 @@
 #pragma once
 // One rip view in its main window on the real engine: a virtual drive of the test's own, a hive
 // with the installer's defaults and the test's folders (files keep their track names and land in
-// the rip folder itself), the program's parts, and a prompter that records every message and
-// answers from a script.
+// the rip folder itself), the program's window over them, and a prompter that records every message
+// and answers from a script.
 
 #include <QTest>
 #include <QUrl>
@@ -22,7 +22,7 @@
 #include "support/temp_dir.h"
 #include "ui/bitmap_button.h"
 #include "ui/main_window.h"
-#include "ui/program/program_parts.h"
+#include "ui/program_window.h"
 #include "ui/rip/rip_view.h"
 #include "ui/rip/track_rows_model.h"
 
@@ -76,17 +76,13 @@ class RipViewHarness {
         if (adjustHive)
             adjustHive(*this);
 
-        program_ = std::make_unique<ui::ProgramParts>(prompter, *engine_, Registry::instance());
-        program_->openUrl = [this](const QUrl& url) {
+        ui::ProgramHooks hooks;
+        hooks.openUrl = [this](const QUrl& url) {
             openedUrls.push_back(url);
             return true;
         };
-        program_->chooseFile = [this](QWidget*, const QString&, const QString& filter,
-                                      const QString& suffix) {
-            chooserFilters.push_back(filter + QStringLiteral(" ") + suffix);
-            return chosenFile;
-        };
-        window_ = std::make_unique<ui::MainWindow>(program_->mainWindowParts());
+        hooks.chooseFile = chooser();
+        window_ = std::make_unique<ui::ProgramWindow>(prompter, std::move(hooks), *engine_);
         window_->show();
         if (!QTest::qWaitForWindowExposed(window_.get()))
             qWarning("the main window was not shown");
@@ -95,16 +91,21 @@ class RipViewHarness {
 
     ~RipViewHarness() {
         window_.reset();
-        program_.reset();
         engine_.reset();
         unsetenv("TONALDA_VDRIVE");
     }
 
-    ui::MainWindow& window() { return *window_; }
-    ui::RipView& view() { return dynamic_cast<ui::RipView&>(window_->ripView()); }
-    DiscSession& disc() { return program_->disc(); }
+    ui::ProgramWindow& window() { return *window_; }
+    ui::RipView& view() { return window_->ripView(); }
+    DiscSession& disc() { return window_->discSession(); }
     CdEngine& engine() { return *engine_; }
-    ui::ProgramParts& program() { return *program_; }
+    // The segment dialog's Save As: records the filter and answers chosenFile.
+    ui::SaveFileChooser chooser() {
+        return [this](QWidget*, const QString&, const QString& filter, const QString& suffix) {
+            chooserFilters.push_back(filter + QStringLiteral(" ") + suffix);
+            return chosenFile;
+        };
+    }
 
     std::filesystem::path ripFolder() const { return dir_ / "rip"; }
     std::filesystem::path tempFolder() const { return dir_ / "temp"; }
@@ -113,16 +114,16 @@ class RipViewHarness {
 
     std::vector<std::string> column(int column) const {
         std::vector<std::string> texts;
-        for (const TrackRow& row : program_->disc().rows())
+        for (const TrackRow& row : window_->discSession().rows())
             texts.push_back(row.text[static_cast<std::size_t>(column)]);
         return texts;
     }
 
     // Checks exactly the given rows.
     void check(std::initializer_list<int> rows) {
-        program_->disc().clear();
+        disc().clear();
         for (const int row : rows)
-            program_->disc().setChecked(row, true);
+            disc().setChecked(row, true);
     }
 
     // Lets the events run until the view has shown the end of its rip.
@@ -132,7 +133,7 @@ class RipViewHarness {
 
     // START STOP UNIT on the drive at `unit`: the tray opens (eject) or closes (load).
     void moveTray(int unit, bool load) {
-        CdDriveList drives = program_->disc().drives();
+        CdDriveList drives = disc().drives();
         ScsiCommand command;
         command.cdb = {0x1B, 0, 0, 0, static_cast<std::uint8_t>(load ? 0x03 : 0x02)};
         command.cdbLength = 6;
@@ -148,8 +149,7 @@ class RipViewHarness {
     TempDir dir_;
     SharedObjectsScope shared_;
     std::unique_ptr<CdEngine> engine_;
-    std::unique_ptr<ui::ProgramParts> program_;
-    std::unique_ptr<ui::MainWindow> window_;
+    std::unique_ptr<ui::ProgramWindow> window_;
 };
 
 // The texts of the prompts so far that start with `start`.

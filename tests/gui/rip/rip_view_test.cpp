@@ -19,7 +19,8 @@
 #include "rip/track_list.h"
 #include "rip_view_harness.h"
 #include "ui/bitmap_button.h"
-#include "ui/id3_editor.h"
+#include "ui/id3_tag_dialog.h"
+#include "ui/player_adapter.h"
 #include "ui/skinned_list.h"
 #include "ui/text_progress_bar.h"
 
@@ -63,6 +64,12 @@ QStringList enabledItems(QMenu& menu) {
         if (!action->isSeparator() && action->isEnabled())
             items << action->text();
     return items;
+}
+
+void triggerItem(QMenu& menu, const char* text) {
+    for (QAction* action : menu.actions())
+        if (action->text() == QLatin1String(text))
+            action->trigger();
 }
 
 void click(ui::RipView& view, Button which) {
@@ -312,10 +319,22 @@ class RipViewTest final : public QObject {
     void theMenusFollowTheRipAndThePlayer() {
         RipViewHarness h(kSlowFive);
         ui::RipView& view = h.view();
-        // Idle without a player: the player's commands are grey, and so is Cancel.
+        // Idle: Play works, the commands of a running player are grey, and so is Cancel.
         QCOMPARE(enabledItems(*view.makeContextMenu()),
                  QStringList({"Check All Tracks", "Clear", "Rip Tracks", "Rip Segment...",
-                              "Refresh", "ID3 Tag..."}));
+                              "Refresh", "ID3 Tag...", "Play"}));
+        // Play goes to the program's CD player, from the selected row's track.
+        view.list().selectRow(2);
+        triggerItem(*view.makeContextMenu(), "Play");
+        SubChannelPosition position;
+        QVERIFY(QTest::qWaitFor([&] {
+            h.engine().readSubChannel(h.disc().handle(), position);
+            return position.audioStatus == AudioStatus::Playing;
+        }));
+        QCOMPARE(position.trackNumber, std::uint8_t(3));
+        QVERIFY(view.isPlaying());
+        triggerItem(*view.makeContextMenu(), "Stop");
+        QVERIFY(!view.isPlaying());
 
         FakePlayer player;
         h.window().attachPlayer(&player);
@@ -340,7 +359,7 @@ class RipViewTest final : public QObject {
                  QStringList({"Check All Tracks", "Clear", "Cancel"}));
         view.makeContextMenu()->actions().at(5)->trigger();  // Cancel
         QVERIFY(h.waitForRipEnd());
-        h.window().attachPlayer(nullptr);
+        h.window().attachPlayer(&h.window().playerAdapter());
     }
 
     void theHeaderTogglesEveryCheckAndDoubleClicksOpenTheEditorOffTheCheckColumn() {
@@ -360,7 +379,7 @@ class RipViewTest final : public QObject {
 
         // A click in a check cell checks its row; double clicks there open nothing.
         int opened = 0;
-        connect(&view, &ui::RipView::tagEditorOpened, this, [&opened](ui::Id3Editor* editor) {
+        connect(&view, &ui::RipView::tagEditorOpened, this, [&opened](ui::Id3TagDialog* editor) {
             ++opened;
             QTimer::singleShot(0, editor, &QDialog::reject);
         });
@@ -390,11 +409,11 @@ class RipViewTest final : public QObject {
         RipViewHarness h(kFiveTracks + ",noaudio");
         ui::RipView& view = h.view();
         view.list().selectRow(2);
-        whenOpened<ui::Id3Editor>(view, &ui::RipView::tagEditorOpened, [](ui::Id3Editor& editor) {
-            auto* title = editor.findChild<QLineEdit*>(QStringLiteral("v1Title"));
-            title->setText(QStringLiteral("Tiefe Nacht"));
-            editor.writeButton().click();
-        });
+        whenOpened<ui::Id3TagDialog>(
+            view, &ui::RipView::tagEditorOpened, [](ui::Id3TagDialog& editor) {
+                editor.field(1, QStringLiteral("Title"))->setText(QStringLiteral("Tiefe Nacht"));
+                editor.writeButton().click();
+            });
         click(view, Button::Id3);
         QCOMPARE(h.disc().trackTitle(2), std::string("Tiefe Nacht"));
         QCOMPARE(h.disc().rowTag(2).Title1, std::string("Tiefe Nacht"));

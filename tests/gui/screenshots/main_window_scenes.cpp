@@ -8,7 +8,6 @@
 #include "platform/messages.h"
 #include "screenshots/scene.h"
 #include "ui/main_window.h"
-#include "ui/program/program_parts.h"
 
 namespace tonalda::screenshots {
 
@@ -53,7 +52,9 @@ class SceneWindow final : public ui::MainWindow {
 };
 
 ui::MainWindowParts parts(SceneSetup& setup) {
-    ui::MainWindowParts parts = setup.program.mainWindowParts();
+    ui::MainWindowParts parts;
+    parts.prompter = &setup.prompter;
+    parts.driveDescription = setup.driveDescription;
     parts.runOptionsSheet = [](ui::MainWindow&) {};
     return parts;
 }

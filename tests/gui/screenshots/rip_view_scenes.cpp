@@ -12,9 +12,9 @@
 #include "rip/disc_session.h"
 #include "rip/segment_rip.h"
 #include "screenshots/scene.h"
-#include "ui/id3_editor.h"
+#include "ui/id3_tag_dialog.h"
 #include "ui/main_window.h"
-#include "ui/program/program_parts.h"
+#include "ui/program_window.h"
 #include "ui/rip/rip_view.h"
 #include "ui/rip/segment_dialog.h"
 #include "ui/rip/track_rows_model.h"
@@ -25,20 +25,17 @@ namespace tonalda::screenshots {
 
 namespace {
 
-ui::MainWindowParts windowParts(SceneSetup& setup) {
-    ui::MainWindowParts parts = setup.program.mainWindowParts();
-    parts.runOptionsSheet = [](ui::MainWindow&) {};
-    return parts;
-}
-
-ui::RipView& ripViewOf(ui::MainWindow& window) {
-    return dynamic_cast<ui::RipView&>(window.ripView());
+ui::ProgramHooks hooks() {
+    ui::ProgramHooks hooks;
+    hooks.runOptionsSheet = [](ui::MainWindow&, const CdDriveList&) {};
+    hooks.openUrl = [](const QUrl&) { return true; };
+    return hooks;
 }
 
 // The demo disc as a user sees it after a lookup: titles (one of them long and not Latin), the
 // disc's artist and album, two tracks checked and one selected.
-void describeDisc(SceneSetup& setup, ui::MainWindow& window) {
-    DiscSession& disc = setup.program.disc();
+void describeDisc(ui::ProgramWindow& window) {
+    DiscSession& disc = window.discSession();
     const char* titles[] = {"Morning Tide", "坂の上の雲 (Clouds Above the Hill) – Main Theme",
                             "Glass Harbour", "Lanterns"};
     for (int row = 0; row < disc.rowCount() && row < 4; ++row)
@@ -52,18 +49,18 @@ void describeDisc(SceneSetup& setup, ui::MainWindow& window) {
         info.genreIndex = 26;  // Ambient
     });
     window.showDiscInfo(disc.discInfo().snapshot());
-    ui::RipView& view = ripViewOf(window);
+    ui::RipView& view = window.ripView();
     view.model().reloadRows();
     view.list().selectRow(1);
 }
 
 // A window whose rip runs on when the picture is taken: on the way out it cancels the rip and
 // lets the events run until the rip view has shown its end.
-class RippingWindow final : public ui::MainWindow {
+class RippingWindow final : public ui::ProgramWindow {
   public:
-    using MainWindow::MainWindow;
+    explicit RippingWindow(Prompter& prompter) : ProgramWindow(prompter, hooks()) {}
     ~RippingWindow() override {
-        ui::RipView& view = ripViewOf(*this);
+        ui::RipView& view = ripView();
         if (view.ripping()) {
             QEventLoop loop;
             QObject::connect(&view, &ui::RipView::ripEnded, &loop, &QEventLoop::quit);
@@ -75,20 +72,20 @@ class RippingWindow final : public ui::MainWindow {
 };
 
 const SceneRegistration kRipView("rip-view", [](SceneSetup& setup) {
-    auto window = std::make_unique<ui::MainWindow>(windowParts(setup));
+    auto window = std::make_unique<ui::ProgramWindow>(setup.prompter, hooks());
     window->show();  // the rip view reads the disc when it is first shown
-    describeDisc(setup, *window);
+    describeDisc(*window);
     return window;
 });
 
 const SceneRegistration kRipping("rip-view-ripping", [](SceneSetup& setup) {
     // The slower drive, so that the picture catches the second track under way.
     cdRomSettings().unit = 1;
-    auto window = std::make_unique<RippingWindow>(windowParts(setup));
+    auto window = std::make_unique<RippingWindow>(setup.prompter);
     window->show();
-    describeDisc(setup, *window);
-    setup.program.disc().setChecked(2, true);
-    ui::RipView& view = ripViewOf(*window);
+    describeDisc(*window);
+    window->discSession().setChecked(2, true);
+    ui::RipView& view = window->ripView();
     view.ripCheckedTracks();
     QElapsedTimer waited;
     waited.start();
@@ -102,36 +99,38 @@ const SceneRegistration kRipping("rip-view-ripping", [](SceneSetup& setup) {
 });
 
 // START STOP UNIT on the first drive: the tray opens or closes.
-void moveTray(SceneSetup& setup, bool load) {
+void moveTray(ui::ProgramWindow& window, bool load) {
     ScsiCommand command;
     command.cdb = {0x1B, 0, 0, 0, static_cast<std::uint8_t>(load ? 0x03 : 0x02)};
     command.cdbLength = 6;
-    setup.program.engine().executeScsi(setup.program.disc().drives().drives[0].address(), command);
+    DiscSession& disc = window.discSession();
+    disc.ensureEngine();
+    cdEngine().executeScsi(disc.drives().drives[0].address(), command);
 }
 
 // A window over an empty drive that puts the disc back when it goes.
-class EmptyDriveWindow final : public ui::MainWindow {
+class EmptyDriveWindow final : public ui::ProgramWindow {
   public:
-    EmptyDriveWindow(SceneSetup& setup) : MainWindow(windowParts(setup)), setup_(setup) {}
-    ~EmptyDriveWindow() override { moveTray(setup_, true); }
-
-  private:
-    SceneSetup& setup_;
+    explicit EmptyDriveWindow(Prompter& prompter) : ProgramWindow(prompter, hooks()) {}
+    ~EmptyDriveWindow() override { moveTray(*this, true); }
 };
 
 const SceneRegistration kNoDisc("rip-view-no-disc", [](SceneSetup& setup) {
-    setup.program.disc().ensureEngine();
-    moveTray(setup, false);
-    auto window = std::make_unique<EmptyDriveWindow>(setup);
+    auto window = std::make_unique<EmptyDriveWindow>(setup.prompter);
+    moveTray(*window, false);
     window->show();
     return window;
 });
 
-// Base-from-member: the dialog's rip outlives the dialog.
+// Base-from-member: the program's window (not shown) and the dialog's rip outlive the dialog.
 struct SegmentRipHolder {
     explicit SegmentRipHolder(SceneSetup& setup)
-        : job(setup.program.engine(), setup.program.registry(), setup.prompter,
-              setup.program.bridge().queue()) {}
+        : program(setup.prompter, hooks()),
+          job(cdEngine(), Registry::instance(), setup.prompter, program.events().queue()) {
+        program.discSession().ensureEngine();
+        program.discSession().rebuild();
+    }
+    ui::ProgramWindow program;
     SegmentRip job;
 };
 
@@ -139,14 +138,11 @@ class SceneSegmentDialog final : private SegmentRipHolder, public ui::SegmentDia
   public:
     explicit SceneSegmentDialog(SceneSetup& setup)
         : SegmentRipHolder(setup),
-          SegmentDialog({setup.program.disc(), setup.program.engine(), job, setup.program.bridge(),
-                         setup.prompter}) {}
+          SegmentDialog(
+              {program.discSession(), cdEngine(), job, program.events(), setup.prompter}) {}
 };
 
 const SceneRegistration kSegment("segment-dialog", [](SceneSetup& setup) {
-    DiscSession& disc = setup.program.disc();
-    disc.ensureEngine();
-    disc.rebuild();
     auto dialog = std::make_unique<SceneSegmentDialog>(setup);
     // From the last quarter of the first track into the second.
     dialog->startSlider().setValue(2400);
@@ -158,12 +154,12 @@ struct TagHolder {
     TagInfo tag;
 };
 
-class SceneTagEditor final : private TagHolder, public ui::Id3Editor {
+class SceneTagEditor final : private TagHolder, public ui::Id3TagDialog {
   public:
     explicit SceneTagEditor(const TagInfo& start)
         : TagHolder{start},
-          Id3Editor(tag, QStringLiteral("坂の上の雲 (Clouds Above the Hill) – "
-                                        "Main Theme")) {}
+          Id3TagDialog(tag, QStringLiteral("坂の上の雲 (Clouds Above the Hill) – "
+                                           "Main Theme")) {}
 };
 
 const SceneRegistration kTagEditor("id3-editor", [](SceneSetup&) {

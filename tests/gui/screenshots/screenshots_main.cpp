@@ -16,8 +16,9 @@
 #include "platform/prompter.h"
 #include "platform/registry.h"
 #include "platform/shared_objects.h"
+#include "rip/disc_session.h"
 #include "screenshots/scene.h"
-#include "ui/program/program_parts.h"
+#include "ui/job_event_bridge.h"
 #include "ui/skin.h"
 
 namespace tonalda::screenshots {
@@ -117,9 +118,11 @@ int main(int argc, char** argv) {
     const qreal ratio = application.primaryScreen()->devicePixelRatio();
     const QStringList wanted = application.arguments().mid(2);
     ReportingPrompter prompter;
-    tonalda::ui::ProgramParts program(prompter, tonalda::cdEngine(), tonalda::Registry::instance());
-    program.openUrl = [](const QUrl&) { return true; };
-    SceneSetup setup{scratch, prompter, program};
+    // Only asked for the drive's description: the scenes' windows read the disc themselves.
+    tonalda::ui::JobEventBridge events;
+    tonalda::DiscSession drives(tonalda::cdEngine(), tonalda::Registry::instance(), prompter,
+                                events.queue());
+    SceneSetup setup{scratch, prompter, [&drives] { return drives.selectedDriveDescription(); }};
     int failures = 0;
     for (const Scene& scene : scenes()) {
         const QString name = QString::fromStdString(scene.name);
