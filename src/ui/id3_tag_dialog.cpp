@@ -121,7 +121,8 @@ Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent
     v2_.flag = &TagInfo::isV2;
 
     auto* groups = new QHBoxLayout;
-    groups->addWidget(makeGroup(v1_, 1, kVersion1), 0, Qt::AlignTop);
+    // The groups share the width, so that version 1's fields are not cut short.
+    groups->addWidget(makeGroup(v1_, 1, kVersion1), 1, Qt::AlignTop);
     groups->addWidget(makeGroup(v2_, 2, kVersion2), 1, Qt::AlignTop);
     comment2_ = findChild<QPlainTextEdit*>(QStringLiteral("v2 Comment"));
 
@@ -139,6 +140,8 @@ Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent
     layout->addWidget(headingLine);
     layout->addLayout(groups);
     layout->addWidget(buttons);
+    // Wide enough for an album title of common length in each group.
+    setMinimumWidth(640);
 
     fill(v1_);
     fill(v2_);

@@ -1,5 +1,5 @@
 // The rip view with the demo disc listed, the same during a rip with a progress bar in its cell,
-// the "Rip Segment" dialog over a range across two tracks, and the "ID3 Tag" editor.
+// and the "Rip Segment" dialog over a range across two tracks.
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,7 +12,6 @@
 #include "rip/disc_session.h"
 #include "rip/segment_rip.h"
 #include "screenshots/scene.h"
-#include "ui/id3_tag_dialog.h"
 #include "ui/main_window.h"
 #include "ui/program_window.h"
 #include "ui/rip/rip_view.h"
@@ -148,40 +147,6 @@ const SceneRegistration kSegment("segment-dialog", [](SceneSetup& setup) {
     dialog->startSlider().setValue(2400);
     dialog->endSlider().setValue(4300);
     return dialog;
-});
-
-struct TagHolder {
-    TagInfo tag;
-};
-
-class SceneTagEditor final : private TagHolder, public ui::Id3TagDialog {
-  public:
-    explicit SceneTagEditor(const TagInfo& start)
-        : TagHolder{start},
-          Id3TagDialog(tag, QStringLiteral("坂の上の雲 (Clouds Above the Hill) – "
-                                           "Main Theme")) {}
-};
-
-const SceneRegistration kTagEditor("id3-editor", [](SceneSetup&) {
-    TagInfo tag;
-    tag.isV1 = 1;
-    tag.Track1 = "2";
-    tag.Title1 = "Clouds Above the Hill";
-    tag.Artist1 = "Quiet Meridian";
-    tag.Album1 = "Tidal Atlas";
-    tag.Year1 = "2024";
-    tag.Genre1 = 26;
-    tag.isV2 = 1;
-    tag.Track2 = "2";
-    tag.Title2 = "坂の上の雲 (Clouds Above the Hill) – Main Theme";
-    tag.Artist2 = "Quiet Meridian";
-    tag.Album2 = "Tidal Atlas";
-    tag.Year2 = "2024";
-    tag.Genre2 = 26;
-    tag.Comment2 = "Recorded live at the harbour hall.\nSecond take.";
-    tag.Composer = "A. Lindqvist";
-    tag.EncodeBy = "Tonalda";
-    return std::make_unique<SceneTagEditor>(tag);
 });
 
 }  // namespace
