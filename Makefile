@@ -2,10 +2,11 @@
 PREFIX ?= $(HOME)/.local
 BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
+ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build install run test screenshots fuzz bench format clean
+.PHONY: all deps build install run test check-asan screenshots fuzz bench format clean
 
 all: build
 
@@ -30,6 +31,16 @@ run: install
 test: build
 	scripts/test-env.sh ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
+# The whole suite built with AddressSanitizer and UBSan and run. Leaks are reported except those
+# the suppression file names, which lie inside third-party libraries.
+check-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTONALDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	scripts/test-env.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+
 # Renders the windows and dialogs off screen to build/screenshots/ at pixel ratios 1 and 2.
 screenshots: build
 	scripts/screenshots.sh $(BUILD)
@@ -47,4 +58,4 @@ format:
 	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "codecs/lame_enc_abi.h"
@@ -33,6 +33,16 @@ struct Stream {
 
 class StreamTable {
   public:
+    StreamTable() = default;
+    StreamTable(const StreamTable&) = delete;
+    StreamTable& operator=(const StreamTable&) = delete;
+    // A stream closed but never tagged (a cancelled file), or never closed, goes with the module.
+    ~StreamTable() {
+        for (auto& entry : streams_)
+            if (entry.second.flags)
+                lame_close(entry.second.flags);
+    }
+
     // Streams closed earlier whose tag was never asked for (a cancelled file) go now, so that
     // at most the last one is kept.
     HBE_STREAM add(lame_t flags, std::uint32_t outputBufferSize) {
@@ -161,6 +171,15 @@ int clampKbps(std::uint32_t kbps) {
     return static_cast<int>(std::clamp<std::uint32_t>(kbps, 8, 320));
 }
 
+// The bitrate of the ABR and CBR presets when the record gives none: LAME's own default. A
+// program that chose the preset alone leaves the rate fields zero, and clamping 0 up to 8 kbit/s
+// would make an 8 kHz telephone-quality file.
+constexpr std::uint32_t kPresetDefaultKbps = 128;
+
+std::uint32_t presetKbps(std::uint32_t kbps) {
+    return kbps == 0 ? kPresetDefaultKbps : kbps;
+}
+
 bool applyModeAndRate(lame_t flags, const BE_CONFIG& config) {
     switch (config.nMode) {
         case BE_MP3_MODE_STEREO:
@@ -218,9 +237,9 @@ BE_ERR configure(lame_t flags, const BE_CONFIG& config) {
     lame_set_bWriteVbrTag(flags, 0);
 
     if (config.nPreset == LQP_ABR)
-        lame_set_preset(flags, clampKbps(config.dwVbrAbr_bps / 1000));
+        lame_set_preset(flags, clampKbps(presetKbps(config.dwVbrAbr_bps / 1000)));
     if (config.nPreset == LQP_CBR) {
-        lame_set_preset(flags, static_cast<int>(config.dwBitrate));
+        lame_set_preset(flags, clampKbps(presetKbps(config.dwBitrate)));
         lame_set_VBR(flags, vbr_off);
     }
     // The named quality presets from STANDARD up choose mode and bitrates themselves.

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -19,6 +18,7 @@
 #include "disc.h"
 #include "drive_config.h"
 #include "mmc_drive.h"
+#include "posix_file.h"
 
 #define TONALDA_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -161,9 +161,11 @@ std::string configurationText() {
     if (value[0] != '@') {
         return value;
     }
-    std::ifstream in(value + 1);
-    if (!in) {
-        std::fprintf(stderr, "vdrive: cannot read the drive list %s\n", value + 1);
+    std::istringstream in;
+    try {
+        in.str(PosixFile::readWhole(value + 1, 1 << 20));
+    } catch (const DiscError& error) {
+        std::fprintf(stderr, "vdrive: cannot read the drive list: %s\n", error.what());
         return {};
     }
     std::string text;

@@ -2,7 +2,7 @@
 
 #include <libcue.h>
 
-#include <fstream>
+#include <algorithm>
 #include <mutex>
 #include <sstream>
 
@@ -49,16 +49,90 @@ struct CueTrack {
     CueFileInfo file;
     long index0 = -1;
     long index1 = 0;
-    long silence = 0;  // PREGAP frames that no file holds
+    long silence = 0;      // PREGAP frames that no file holds
+    long postSilence = 0;  // POSTGAP frames that no file holds
+    // INDEX 00 stands in the FILE before the one of INDEX 01: the gap is that file's tail.
+    bool gapInPreviousFile = false;
     ModeFacts mode{};
     uint8_t control = 0;
 };
 
+bool isTime(const std::string& text) {
+    int fields[3] = {};
+    int field = 0;
+    int digits = 0;
+    for (const char c : text) {
+        if (c == ':' && digits > 0 && field < 2) {
+            ++field;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 3) {
+            fields[field] = fields[field] * 10 + (c - '0');
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return field == 2 && digits > 0 && fields[1] < 60 && fields[2] < 75;
+}
+
+std::string upper(std::string word) {
+    for (char& c : word) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return word;
+}
+
 }  // namespace
+
+std::vector<SheetTrack> scanCueSheet(const std::string& sheet) {
+    std::vector<SheetTrack> tracks;
+    std::istringstream lines(sheet);
+    int lineNumber = 0;
+    int file = -1;
+    for (std::string line; std::getline(lines, line);) {
+        ++lineNumber;
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        keyword = upper(keyword);
+        const auto fail = [&](const std::string& what) {
+            throw DiscError("line " + std::to_string(lineNumber) + ": " + what);
+        };
+        if (keyword == "FILE") {
+            ++file;
+        } else if (keyword == "TRACK") {
+            if (tracks.size() == kMaxCueTracks) {
+                fail("a track after the 99th (1 to 99 are possible)");
+            }
+            tracks.push_back({lineNumber, {-1, -1}});
+        } else if (keyword == "INDEX" || keyword == "PREGAP" || keyword == "POSTGAP") {
+            std::string number;
+            if (keyword == "INDEX") {
+                words >> number;
+            }
+            std::string time;
+            words >> time;
+            if (!isTime(time)) {
+                fail(keyword + (number.empty() ? "" : " " + number) + " has the time \"" + time +
+                     "\"; times are MM:SS:FF with seconds below 60 and frames below 75");
+            }
+            if (keyword == "INDEX" && !tracks.empty() &&
+                (number == "00" || number == "01" || number == "0" || number == "1")) {
+                tracks.back().indexFile[number.back() - '0'] = file;
+            }
+        }
+    }
+    return tracks;
+}
 
 ImageLayout layoutCueSheet(
     const std::string& sheet,
     const std::function<std::pair<int, CueFileInfo>(const std::string&)>& probe) {
+    // What libcue reads loosely (a 100th track dropped, a signed or overlong time read as
+    // another) is checked on the sheet's own lines first.
+    const std::vector<SheetTrack> sheetTracks = scanCueSheet(sheet);
     std::vector<CueTrack> cueTracks;
     {
         std::lock_guard lock(cueParserMutex);
@@ -67,9 +141,13 @@ ImageLayout layoutCueSheet(
             throw DiscError("the CUE sheet cannot be parsed");
         }
         const int count = cd_get_ntrack(cd.get());
-        if (count < 1 || count > 99) {
+        if (count < 1 || count > static_cast<int>(kMaxCueTracks)) {
             throw DiscError("the CUE sheet has " + std::to_string(count) +
                             " tracks (1 to 99 are possible)");
+        }
+        if (static_cast<size_t>(count) != sheetTracks.size()) {
+            throw DiscError("the CUE sheet has " + std::to_string(sheetTracks.size()) +
+                            " TRACK lines, of which " + std::to_string(count) + " can be read");
         }
         std::string previousName;
         for (int i = 1; i <= count; ++i) {
@@ -84,11 +162,18 @@ ImageLayout layoutCueSheet(
             t.index0 = track_get_index(track, 0);
             const long pre = track_get_zero_pre(track);
             t.silence = (t.index0 < 0 && pre > 0) ? pre : 0;
+            t.postSilence = std::max(track_get_zero_post(track), 0L);
             if (t.index1 < 0) {
                 throw DiscError("track " + std::to_string(i) + " has no INDEX 01");
             }
-            if (t.index0 > t.index1 || t.silence > kMaxDiscFrames || t.index1 > kMaxDiscFrames) {
-                throw DiscError("track " + std::to_string(i) + " has impossible times");
+            const SheetTrack& lines = sheetTracks[static_cast<size_t>(i - 1)];
+            t.gapInPreviousFile = t.index0 >= 0 && i > 1 && lines.indexFile[0] >= 0 &&
+                                  lines.indexFile[0] < lines.indexFile[1];
+            if ((!t.gapInPreviousFile && t.index0 > t.index1) || t.silence > kMaxDiscFrames ||
+                t.postSilence > kMaxDiscFrames || t.index0 > kMaxDiscFrames ||
+                t.index1 > kMaxDiscFrames) {
+                throw DiscError("track " + std::to_string(i) + " (line " +
+                                std::to_string(lines.line) + ") has impossible times");
             }
             if (t.mode.kind != SectorKind::Audio) {
                 t.control |= 0x04;
@@ -117,6 +202,14 @@ ImageLayout layoutCueSheet(
     ImageLayout layout;
     int64_t lba = 0;
     size_t i = 0;
+    int32_t gapLba = -1;  // where the next file's first track has its INDEX 00, in this file's tail
+    const auto addSilence = [&layout, &lba](long frames, SectorKind kind) {
+        if (frames > 0) {
+            layout.segments.push_back({static_cast<int32_t>(lba), static_cast<int32_t>(frames), -1,
+                                       0, 0, kFrameBytes, kind});
+            lba += frames;
+        }
+    };
     while (i < cueTracks.size()) {
         // One FILE: its sectors in runs from one track's first index to the next one's.
         const size_t first = i;
@@ -130,9 +223,11 @@ ImageLayout layoutCueSheet(
         long cursor = 0;  // frames into the file
         for (size_t k = first; k < end; ++k) {
             const CueTrack& t = cueTracks[k];
-            const long firstIndex = t.index0 >= 0 ? t.index0 : t.index1;
+            const bool gapBefore = k == first && t.gapInPreviousFile;
+            const long firstIndex = t.index0 >= 0 && !gapBefore ? t.index0 : t.index1;
             const int number = static_cast<int>(k + 1);
-            if (firstIndex < cursor || (k > first && t.index1 <= cueTracks[k - 1].index1)) {
+            if (firstIndex < cursor || (k > first && t.index1 <= cueTracks[k - 1].index1) ||
+                (k > first && t.gapInPreviousFile)) {
                 throw DiscError("track " + std::to_string(number) +
                                 " starts before the track it follows");
             }
@@ -147,17 +242,17 @@ ImageLayout layoutCueSheet(
                 lba += firstIndex - cursor;
                 cursor = firstIndex;
             }
+            if (k > first) {
+                addSilence(cueTracks[k - 1].postSilence, cueTracks[k - 1].mode.kind);
+            }
             if (byte + static_cast<uint64_t>(t.index1 - cursor) * t.mode.sectorBytes >= fileEnd) {
                 throw DiscError("track " + std::to_string(number) +
                                 " starts beyond the end of its file");
             }
-            int32_t pregapLba = t.index0 >= 0 ? static_cast<int32_t>(lba) : -1;
+            int32_t pregapLba = gapBefore ? gapLba : t.index0 >= 0 ? static_cast<int32_t>(lba) : -1;
             if (t.silence > 0) {
                 pregapLba = static_cast<int32_t>(lba);
-                layout.segments.push_back({static_cast<int32_t>(lba),
-                                           static_cast<int32_t>(t.silence), -1, 0, 0, kFrameBytes,
-                                           t.mode.kind});
-                lba += t.silence;
+                addSilence(t.silence, t.mode.kind);
             }
             layout.tracks.push_back({number, static_cast<int32_t>(lba + (t.index1 - cursor)),
                                      pregapLba, t.mode.kind, t.control});
@@ -175,6 +270,18 @@ ImageLayout layoutCueSheet(
                                    cueTracks[first].fileIndex, byte, fileEnd, lastMode.sectorBytes,
                                    lastMode.kind});
         lba += static_cast<int64_t>(frames);
+        // A next track whose INDEX 00 stands in this file: its gap is the tail of this file,
+        // after the last track's INDEX 01.
+        if (end < cueTracks.size() && cueTracks[end].gapInPreviousFile) {
+            const CueTrack& next = cueTracks[end];
+            const long fileFrames = cursor + static_cast<long>(frames);
+            if (next.index0 <= cueTracks[end - 1].index1 || next.index0 >= fileFrames) {
+                throw DiscError("track " + std::to_string(end + 1) +
+                                " has its INDEX 00 outside the tail of the file before");
+            }
+            gapLba = static_cast<int32_t>(lba - (fileFrames - next.index0));
+        }
+        addSilence(cueTracks[end - 1].postSilence, lastMode.kind);
         if (lba > kMaxDiscFrames) {
             throw DiscError("the disc is longer than 99 minutes");
         }
@@ -185,14 +292,8 @@ ImageLayout layoutCueSheet(
 }
 
 std::unique_ptr<Disc> openCueSheet(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        throw DiscError(path.string() + ": cannot read the CUE sheet");
-    }
-    const std::string sheet = text.str();
-    if (sheet.size() > (1 << 20) || sheet.find('\0') != std::string::npos) {
+    const std::string sheet = PosixFile::readWhole(path, 1 << 20);
+    if (sheet.find('\0') != std::string::npos) {
         throw DiscError(path.string() + ": not a CUE sheet");
     }
     std::vector<PosixFile> files;

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
+#include "posix_file.h"
 #include "sector.h"
 
 namespace tonalda::vdrive {
@@ -130,19 +130,7 @@ DiscDescription parseDiscDescription(const std::string& text, const std::string&
 }
 
 DiscDescription loadDiscDescription(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text;
-    char chunk[4096];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<size_t>(in.gcount()));
-        if (text.size() > (1 << 16)) {
-            throw DiscError(path.string() + ": too long for a disc description");
-        }
-    }
-    if (in.bad() || (!in.eof())) {
-        throw DiscError(path.string() + ": cannot read the disc description");
-    }
-    return parseDiscDescription(text, path.string());
+    return parseDiscDescription(PosixFile::readWhole(path, 1 << 16), path.string());
 }
 
 GeneratedDisc::GeneratedDisc(DiscDescription description) : description_(std::move(description)) {

@@ -12,7 +12,9 @@
 namespace tonalda::vdrive {
 
 PosixFile::PosixFile(const std::filesystem::path& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, and a device for
+    // its medium; neither is a disc image. Regular files ignore the flag.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) {
         throw DiscError(path.string() + ": cannot open (" + std::strerror(errno) + ")");
     }
@@ -22,6 +24,17 @@ PosixFile::PosixFile(const std::filesystem::path& path) : path_(path) {
         throw DiscError(path.string() + ": not a regular file");
     }
     size_ = static_cast<uint64_t>(info.st_size);
+}
+
+std::string PosixFile::readWhole(const std::filesystem::path& path, size_t maxBytes) {
+    const PosixFile file(path);
+    if (file.size() > maxBytes) {
+        throw DiscError(path.string() + ": too long (more than " + std::to_string(maxBytes) +
+                        " bytes)");
+    }
+    std::string text(static_cast<size_t>(file.size()), '\0');
+    text.resize(file.readAt(0, reinterpret_cast<uint8_t*>(text.data()), text.size()));
+    return text;
 }
 
 PosixFile::~PosixFile() {

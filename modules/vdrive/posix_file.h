@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace tonalda::vdrive {
 
 class PosixFile {
   public:
-    // Throws DiscError naming the path when it cannot be opened.
+    // Throws DiscError naming the path when it cannot be opened or is not a regular file. A FIFO
+    // or a device is refused without waiting for a writer or the device.
     explicit PosixFile(const std::filesystem::path& path);
     ~PosixFile();
     PosixFile(PosixFile&& other) noexcept;
@@ -22,6 +24,10 @@ class PosixFile {
     // on an I/O error. Thread: any.
     size_t readAt(uint64_t offset, uint8_t* buffer, size_t size) const;
     const std::filesystem::path& path() const { return path_; }
+
+    // The whole file, at most maxBytes of it; what the path names must be a regular file, refused
+    // as PosixFile refuses it. Throws DiscError naming the path and saying what went wrong.
+    static std::string readWhole(const std::filesystem::path& path, size_t maxBytes);
 
   private:
     std::filesystem::path path_;

@@ -104,6 +104,14 @@ std::string metadataKey(const std::string& name) {
     return name;
 }
 
+// A failed write of the muxer as the writer's result: the file system's reason when FFmpeg
+// passed an errno on, so the program can say why (a full disk, a file size limit).
+WMRESULT writeFault(int averror) {
+    if (averror < 0 && -averror < 0x10000)
+        return WM_E_FROM_ERRNO(-averror);
+    return WM_E_WRITE_FAULT;
+}
+
 class Writer;
 
 // What callers hold: the operation table first, so the object's address is the table's.
@@ -276,8 +284,10 @@ class Writer {
             return WM_E_FAIL;
         if (const WMRESULT drained = drainPackets(); WM_FAILED(drained))
             return drained;
-        if (av_write_trailer(format_) < 0 || avio_closep(&format_->pb) < 0)
-            return WM_E_WRITE_FAULT;
+        if (const int trailer = av_write_trailer(format_); trailer < 0)
+            return writeFault(trailer);
+        if (const int closed = avio_closep(&format_->pb); closed < 0)
+            return writeFault(closed);
         finished_ = true;
         return WM_S_OK;
     }
@@ -294,8 +304,8 @@ class Writer {
     WMRESULT writeHeader() {
         if (headerWritten_)
             return WM_S_OK;
-        if (avformat_write_header(format_, nullptr) < 0)
-            return WM_E_WRITE_FAULT;
+        if (const int header = avformat_write_header(format_, nullptr); header < 0)
+            return writeFault(header);
         headerWritten_ = true;
         return WM_S_OK;
     }
@@ -358,8 +368,8 @@ class Writer {
                 return WM_E_FAIL;
             av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
             packet_->stream_index = stream_->index;
-            if (av_interleaved_write_frame(format_, packet_) < 0)
-                return WM_E_WRITE_FAULT;
+            if (const int written = av_interleaved_write_frame(format_, packet_); written < 0)
+                return writeFault(written);
         }
     }
 

@@ -47,11 +47,21 @@ struct CdEngine::PendingRequest {
     SRB_ExecSCSICmd srb{};
     ManualResetEvent event;
     // The transport gets this copy of the caller's data, so that a request it completes after
-    // the engine stopped waiting never writes into memory the caller has reused.
+    // the engine stopped waiting never writes into memory the caller has reused. It only grows:
+    // a reused record needs no new buffer.
     std::vector<std::uint8_t> buffer;
 };
 
-CdEngine::CdEngine(CdEngineOptions options) : options_(std::move(options)) {}
+namespace {
+
+// Idle records kept for reuse: one per session slot and a few for commands outside sessions.
+constexpr std::size_t kIdleRequests = kSessionSlots + 4;
+
+}  // namespace
+
+CdEngine::CdEngine(CdEngineOptions options) : options_(std::move(options)) {
+    idle_.reserve(kIdleRequests);
+}
 
 CdEngine::~CdEngine() {
     // A request the transport still holds must keep its record, event and buffer; wait a little
@@ -192,20 +202,44 @@ void CdEngine::releaseFinishedAbandonedRequests() {
     abandoned_.remove_if([](const auto& pending) { return pending->event.isSet(); });
 }
 
+std::unique_ptr<CdEngine::PendingRequest> CdEngine::takeRequest() {
+    {
+        std::lock_guard lock(idleMutex_);
+        if (!idle_.empty()) {
+            std::unique_ptr<PendingRequest> pending = std::move(idle_.back());
+            idle_.pop_back();
+            return pending;
+        }
+    }
+    return std::make_unique<PendingRequest>();
+}
+
+void CdEngine::giveBack(std::unique_ptr<PendingRequest> pending) {
+    std::lock_guard lock(idleMutex_);
+    if (idle_.size() < kIdleRequests) {
+        idle_.push_back(std::move(pending));
+    }
+}
+
 int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command) {
     releaseFinishedAbandonedRequests();
-    auto pending = std::make_unique<PendingRequest>();
-    if (command.data != nullptr && command.dataLength != 0) {
-        pending->buffer.assign(command.data, command.data + command.dataLength);
+    std::unique_ptr<PendingRequest> pending = takeRequest();
+    const std::uint32_t dataLength = command.data != nullptr ? command.dataLength : 0;
+    if (pending->buffer.size() < dataLength) {
+        pending->buffer.resize(dataLength);
+    }
+    if (dataLength != 0) {
+        std::memcpy(pending->buffer.data(), command.data, dataLength);
     }
     SRB_ExecSCSICmd& srb = pending->srb;
+    srb = SRB_ExecSCSICmd{};
     srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
     srb.SRB_HaId = address.adapter;
     srb.SRB_Flags = static_cast<std::uint8_t>(SRB_EVENT_NOTIFY | command.flags);
     srb.SRB_Target = address.target;
     srb.SRB_Lun = address.lun;
-    srb.SRB_BufLen = static_cast<std::uint32_t>(pending->buffer.size());
-    srb.SRB_BufPointer = pending->buffer.empty() ? nullptr : pending->buffer.data();
+    srb.SRB_BufLen = dataLength;
+    srb.SRB_BufPointer = dataLength == 0 ? nullptr : pending->buffer.data();
     srb.SRB_SenseLen = ASPI_SENSE_LEN;
     srb.SRB_CDBLen = command.cdbLength;
     srb.SRB_PostProc = pending->event.handle();
@@ -232,15 +266,15 @@ int CdEngine::executeScsi(const ScsiAddress& address, const ScsiCommand& command
             return 4;
         }
     }
-    if (!pending->buffer.empty() && (command.flags & SRB_DIR_OUT) == 0) {
-        std::memcpy(command.data, pending->buffer.data(), pending->buffer.size());
+    if (dataLength != 0 && (command.flags & SRB_DIR_OUT) == 0) {
+        std::memcpy(command.data, pending->buffer.data(), dataLength);
     }
     if (status != SS_COMP) {
         recordRequestFailure(status);
-        recordSense(srb.SenseArea);
-        return 4;
+        recordSense(srb.SenseArea);  // before the record goes back: another thread may take it
     }
-    return 1;
+    giveBack(std::move(pending));
+    return status == SS_COMP ? 1 : 4;
 }
 
 // ---- drives -----------------------------------------------------------------------------------
@@ -451,11 +485,11 @@ int CdEngine::closeCDHandle(int handle) {
     return 1;
 }
 
-int CdEngine::withSession(int handle, const std::function<int(DriveSession&)>& body) {
+int CdEngine::withSession(int handle, FunctionRef<int(DriveSession&)> body) {
     return withSession(handle, body, 4);
 }
 
-int CdEngine::withSession(int handle, const std::function<int(DriveSession&)>& body,
+int CdEngine::withSession(int handle, FunctionRef<int(DriveSession&)> body,
                           int invalidHandleResult) {
     if (handle < 1 || handle > kSessionSlots || !slotLocks_[handle - 1]) {
         lastError_ = kCdErrInvalidHandle;
@@ -514,6 +548,16 @@ int CdEngine::readTOC(int handle, DiscToc& toc) {
         command.data = reinterpret_cast<std::uint8_t*>(&toc);
         command.dataLength = sizeof toc;
         return executeScsi({session.adapter, session.target, session.lun}, command);
+    });
+}
+
+int CdEngine::readTOCIn(int handle, bool msf, DiscToc& toc) {
+    return withSession(handle, [&](DriveSession& session) {
+        const std::uint32_t previous = session.msfAddressing;
+        session.msfAddressing = msf ? 1 : 0;
+        const int read = readTOC(handle, toc);
+        session.msfAddressing = previous;
+        return read;
     });
 }
 

@@ -14,12 +14,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "cdaccess/aspi_library.h"
 #include "cdaccess/cd_types.h"
 #include "cdaccess/scsi_transport.h"
 #include "cdaccess/session_table.h"
 #include "cdaccess/system_calls.h"
+#include "platform/function_ref.h"
 
 namespace tonalda {
 
@@ -122,6 +124,8 @@ class CdEngine {
     int setCdSpeed(int handle, std::uint32_t speedKBps);
     // READ TOC format 0 in the session's address mode. Thread: any.
     int readTOC(int handle, DiscToc& toc);
+    // READ TOC format 0 in the given address mode, the session keeping its own. Thread: any.
+    int readTOCIn(int handle, bool msf, DiscToc& toc);
     // Reads buffer.frameCount frames (at most 255) from buffer.startFrame with the session's read
     // method, choosing one on the first read of an automatic session. Before anything is sent:
     // -7 for a handle that is not open, -18 for more than 255 frames, -6 when the data area
@@ -154,7 +158,7 @@ class CdEngine {
     // Runs body on the open session under its lock (re-entrant for the calling thread). Handle
     // outside 1..16 or slot not open: -7 and 4; lock not obtained: -11 and 4; else body's result.
     // Thread: any.
-    int withSession(int handle, const std::function<int(DriveSession&)>& body);
+    int withSession(int handle, FunctionRef<int(DriveSession&)> body);
     // Runs the session's read procedure on the buffer. Call it inside withSession.
     // Thread: the one holding the session.
     int runReadProcedure(int handle, FrameBuffer& buffer);
@@ -166,8 +170,7 @@ class CdEngine {
     struct PendingRequest;
     class SessionHold;
 
-    int withSession(int handle, const std::function<int(DriveSession&)>& body,
-                    int invalidHandleResult);
+    int withSession(int handle, FunctionRef<int(DriveSession&)> body, int invalidHandleResult);
     int applyOption(int handle, DriveSession& session, std::uint32_t key, std::uint32_t value);
     void selectTransport();
     bool setUpSessionTable();
@@ -177,6 +180,8 @@ class CdEngine {
     void recordRequestFailure(std::uint8_t status);
     void recordSense(const std::uint8_t* sense);
     void releaseFinishedAbandonedRequests();
+    std::unique_ptr<PendingRequest> takeRequest();
+    void giveBack(std::unique_ptr<PendingRequest> pending);
 
     // Read procedures and their parts (read_methods.cpp).
     int validateRead(int handle, const FrameBuffer& buffer, DriveSession*& session);
@@ -189,6 +194,8 @@ class CdEngine {
     int modeSelect(const DriveSession& session, std::uint8_t byte1, std::uint8_t parameterLength,
                    const std::uint8_t* list, std::uint32_t listBytes, std::uint8_t flags);
     int restoreBlockLength(DriveSession& session);
+    void saveModePages(const DriveSession& session, int slot);
+    void restoreModePages(const DriveSession& session, int slot);
     int sendSimple(int handle, std::array<std::uint8_t, 16> cdb, std::uint8_t length,
                    std::uint8_t flags);
 
@@ -206,6 +213,19 @@ class CdEngine {
     // Requests that outlived their wait: kept until the transport finishes with them.
     std::mutex abandonedMutex_;
     std::list<std::unique_ptr<PendingRequest>> abandoned_;
+    // Request records with their buffers, reused from command to command so that reading
+    // allocates nothing per block: in the steady state one per session that is reading.
+    std::mutex idleMutex_;
+    std::vector<std::unique_ptr<PendingRequest>> idle_;
+    // Mode pages as the drive had them before a read method changed them, per session slot, so
+    // that the restore puts them back.
+    struct SavedModePages {
+        std::array<std::uint8_t, 2 + 64> page01{};
+        std::array<std::uint8_t, 2 + 64> page23{};
+        bool has01 = false;
+        bool has23 = false;
+    };
+    std::array<SavedModePages, kSessionSlots> savedPages_{};
 };
 
 // The program's engine. Thread: any.

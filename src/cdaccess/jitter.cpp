@@ -47,6 +47,15 @@ void keepReference(const FrameBuffer& block, FrameBuffer& reference, std::uint32
 
 }  // namespace
 
+std::uint32_t jitterReadLead(const FrameBuffer& reference, std::uint32_t position,
+                             std::uint32_t jitterFrames, std::uint32_t overlapFrames) {
+    const bool kept = reference.capacity / kFrameBytes >= jitterFrames &&
+                      !isEmptyReference(reference) && reference.frameCount != 0;
+    if (!kept || position < jitterFrames || reference.startFrame != position - jitterFrames)
+        return 0;
+    return std::min(overlapFrames, position);
+}
+
 int readCDAudioJitter(CdEngine& engine, int handle, FrameBuffer& block, FrameBuffer& reference,
                       std::uint32_t* incompleteBytes) {
     if (incompleteBytes)
@@ -61,9 +70,11 @@ int readCDAudioJitter(CdEngine& engine, int handle, FrameBuffer& block, FrameBuf
         if (matching && reference.frameCount != 0) {
             const std::uint32_t requested = block.startFrame;
             if (requested >= jitterFrames && reference.startFrame == requested - jitterFrames) {
-                // Start the read early enough that the reference lies inside it. Near the start
-                // of the disc the read cannot begin before frame 0.
-                const std::uint32_t back = std::min(overlapFrames, requested);
+                // Start the read early enough that the reference lies inside it (as
+                // jitterReadLead tells the caller). Near the start of the disc the read cannot
+                // begin before frame 0.
+                const std::uint32_t back =
+                    jitterReadLead(reference, requested, jitterFrames, overlapFrames);
                 block.startFrame = requested - back;
                 if (block.frameCount <= back &&
                     block.frameCount + back <= block.capacity / kFrameBytes)

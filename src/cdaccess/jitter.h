@@ -21,4 +21,11 @@ class CdEngine;
 int readCDAudioJitter(CdEngine& engine, int handle, FrameBuffer& block, FrameBuffer& reference,
                       std::uint32_t* incompleteBytes = nullptr);
 
+// How many frames before `position` a corrected read of it starts: the overlap (no further back
+// than frame 0) when the reference ends right before the position and is kept, else 0. A read of
+// N frames then covers position - lead up to position - lead + N.
+// Thread: any.
+std::uint32_t jitterReadLead(const FrameBuffer& reference, std::uint32_t position,
+                             std::uint32_t jitterFrames, std::uint32_t overlapFrames);
+
 }  // namespace tonalda

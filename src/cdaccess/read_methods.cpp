@@ -22,6 +22,13 @@ constexpr std::uint8_t kVendorD4Setup[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x09,
 constexpr std::uint8_t kBlockLength2048[12] = {0, 0, 0, 8, 0x53, 0, 0, 0, 0, 0, 0x08, 0x00};
 
 constexpr std::uint8_t kAutomaticOrder[] = {2, 1, 8, 4, 5, 6, 7};
+// ILLEGAL REQUEST, LOGICAL BLOCK ADDRESS OUT OF RANGE: the frames asked for are not on the disc.
+bool addressOutOfRange(const SenseData& sense) {
+    return sense.key() == 0x05 && sense.asc() == 0x21;
+}
+// The mode pages the set-up of method 8 changes.
+constexpr std::uint8_t kPageReadErrorRecovery = 0x01;
+constexpr std::uint8_t kPageVendor23 = 0x23;
 constexpr int kProbesPerMethod = 3;
 constexpr std::uint8_t kProbeFill = 0xAA;
 constexpr int kFillWordsThatMeanNoData = 8;
@@ -152,8 +159,66 @@ int CdEngine::modeSelect(const DriveSession& session, std::uint8_t byte1,
 
 int CdEngine::restoreBlockLength(DriveSession& session) {
     session.setupDone = 0;
-    return modeSelect(session, 0x00, 0x0C, kBlockLength2048, sizeof kBlockLength2048,
-                      SRB_ENABLE_RESIDUAL_COUNT);
+    const int slot = static_cast<int>(&session - table().slots);
+    const int result = modeSelect(session, 0x00, 0x0C, kBlockLength2048, sizeof kBlockLength2048,
+                                  SRB_ENABLE_RESIDUAL_COUNT);
+    restoreModePages(session, slot);
+    return result;
+}
+
+// Reads the current values of the pages method 8 changes (MODE SENSE(6)), so that the restore can
+// put them back. A page the drive does not report is not restored; nothing else can be known of it.
+void CdEngine::saveModePages(const DriveSession& session, int slot) {
+    SavedModePages& saved = savedPages_[static_cast<std::size_t>(slot)];
+    saved = SavedModePages{};
+    for (const std::uint8_t page : {kPageReadErrorRecovery, kPageVendor23}) {
+        std::array<std::uint8_t, 255> reply{};
+        ScsiCommand sense;
+        sense.cdb = {0x1A, 0, page, 0, static_cast<std::uint8_t>(reply.size()), 0};
+        sense.cdbLength = 6;
+        sense.flags = SRB_DIR_IN;
+        sense.data = reply.data();
+        sense.dataLength = static_cast<std::uint32_t>(reply.size());
+        if (executeScsi(addressOf(session), sense) != 1) {
+            continue;
+        }
+        const std::size_t at = 4 + std::size_t{reply[3]};  // past the header and block descriptors
+        auto& target = page == kPageReadErrorRecovery ? saved.page01 : saved.page23;
+        if (at + 2 > reply.size() || (reply[at] & 0x3F) != page ||
+            at + 2 + reply[at + 1] >
+                std::min<std::size_t>(reply.size(), 1 + std::size_t{reply[0]}) ||
+            2 + std::size_t{reply[at + 1]} > target.size()) {
+            continue;
+        }
+        std::memcpy(target.data(), &reply[at], 2 + std::size_t{reply[at + 1]});
+        target[0] &= 0x3F;  // the saveable bit is not part of what is sent back
+        (page == kPageReadErrorRecovery ? saved.has01 : saved.has23) = true;
+    }
+}
+
+void CdEngine::restoreModePages(const DriveSession& session, int slot) {
+    if (slot < 0 || slot >= kSessionSlots) {
+        return;
+    }
+    SavedModePages& saved = savedPages_[static_cast<std::size_t>(slot)];
+    for (const auto& [has, page] :
+         {std::pair{saved.has01, &saved.page01}, std::pair{saved.has23, &saved.page23}}) {
+        if (!has) {
+            continue;
+        }
+        // A 4-byte header without block descriptors, then the page as the drive reported it.
+        std::array<std::uint8_t, 4 + 2 + 64> list{};
+        const std::size_t pageBytes = 2 + std::size_t{(*page)[1]};
+        std::memcpy(list.data() + 4, page->data(), pageBytes);
+        const auto length = static_cast<std::uint8_t>(4 + pageBytes);
+        ScsiCommand select;
+        select.cdb = {0x15, 0x10, 0, 0, length, 0};
+        select.cdbLength = 6;
+        select.data = list.data();
+        select.dataLength = length;
+        executeScsi(addressOf(session), select);
+    }
+    saved = SavedModePages{};
 }
 
 // READ CD (methods 1 and 2), with TEST UNIT READY before each read.
@@ -189,13 +254,22 @@ int CdEngine::read10(int handle, FrameBuffer& buffer) {
         return 4;
     }
     if (session->setupDone == 0) {
-        const bool setUp = session->readMethod == 8
-                               ? modeSelect(*session, 0x10, 0x14, kBlockLength2352Page23,
-                                            sizeof kBlockLength2352Page23, 0) == 1 &&
-                                     modeSelect(*session, 0x10, 0x14, kBlockLength2352Page01,
-                                                sizeof kBlockLength2352Page01, 0) == 1
-                               : modeSelect(*session, 0x00, 0x0C, kBlockLength2352,
-                                            sizeof kBlockLength2352, 0) == 1;
+        bool setUp = false;
+        if (session->readMethod == 8) {
+            saveModePages(*session, handle - 1);
+            const bool first = modeSelect(*session, 0x10, 0x14, kBlockLength2352Page23,
+                                          sizeof kBlockLength2352Page23, 0) == 1;
+            setUp = first && modeSelect(*session, 0x10, 0x14, kBlockLength2352Page01,
+                                        sizeof kBlockLength2352Page01, 0) == 1;
+            if (first && !setUp) {
+                // The first half changed the block length and page 0x23: undo it before the
+                // set-up is tried again at the next read.
+                restoreBlockLength(*session);
+            }
+        } else {
+            setUp =
+                modeSelect(*session, 0x00, 0x0C, kBlockLength2352, sizeof kBlockLength2352, 0) == 1;
+        }
         if (!setUp) {
             return 4;  // tried again at the next read
         }
@@ -256,7 +330,11 @@ int CdEngine::readAutomatic(int handle, FrameBuffer& buffer) {
         return 4;
     }
     int result = 4;
+    bool outOfRange = false;
     for (const std::uint8_t method : kAutomaticOrder) {
+        if (outOfRange) {
+            break;
+        }
         // A method given up after its set-up changed the block length must not leave the drive
         // in 2352-byte blocks: nobody would restore them at close.
         if (session->closeProcedure == CloseProcedure::RestoreBlockLength) {
@@ -267,9 +345,16 @@ int CdEngine::readAutomatic(int handle, FrameBuffer& buffer) {
         session->closeProcedure = CloseProcedure::None;
         session->setupDone = 0;
         for (int attempt = 0; attempt < kProbesPerMethod; ++attempt) {
+            recordSense(nullptr);  // what follows is this probe's
             result = probe(handle, buffer);
             if (result == 1) {
                 return 1;
+            }
+            // Frames beyond the disc are refused whatever the method: that says nothing about
+            // this one, and trying the others would only change the drive's settings for nothing.
+            if (addressOutOfRange(lastSense())) {
+                outOfRange = true;
+                break;
             }
         }
     }

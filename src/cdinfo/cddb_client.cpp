@@ -21,7 +21,6 @@ constexpr std::size_t kHostLimit = 255;
 constexpr std::size_t kClientLimit = 60;
 constexpr std::size_t kEmailLimit = 64;
 constexpr std::size_t kScriptLimit = 80;
-constexpr std::size_t kAuthorizationLimit = 128;
 constexpr std::size_t kReceiveChunk = 128;
 
 std::string cut(std::string_view text, std::size_t limit) {
@@ -63,23 +62,35 @@ class Socket {
     int fd_;
 };
 
-int remainingMs(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
 // How long a wait goes before it looks at the cancel again.
 constexpr int kCancelSliceMs = 100;
 
-// Waits until fd is ready for events or the time runs out; false on time-out, error or cancel.
-bool waitFor(int fd, short events, std::chrono::milliseconds timeout, const CancelToken& cancel) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+// The time limits of one request: each wait ends after its own time-out or at the request's
+// deadline, whichever comes first.
+struct RequestClock {
+    CddbTimeouts timeouts;
+    Clock::time_point deadline = Clock::now() + timeouts.request;
+
+    Clock::time_point until(std::chrono::milliseconds timeout) const {
+        return std::min(Clock::now() + timeout, deadline);
+    }
+};
+
+// Waits until fd is ready for events or `until` has passed; false on time-out, error or cancel.
+bool waitFor(int fd, short events, Clock::time_point until, const CancelToken& cancel) {
     for (;;) {
         if (cancel.stopRequested())
             return false;
         pollfd entry{fd, events, 0};
-        const int left = remainingMs(deadline);
+        const int left = remainingMs(until);
         const int ready = ::poll(&entry, 1, std::min(left, kCancelSliceMs));
         if (ready > 0)
             return true;
@@ -92,7 +103,7 @@ bool waitFor(int fd, short events, std::chrono::milliseconds timeout, const Canc
 
 // Connects to the first address of host:port that accepts within the connect time-out. The
 // socket is non-blocking; reads and writes wait with poll.
-std::optional<int> connectTo(const std::string& host, int port, std::chrono::milliseconds timeout,
+std::optional<int> connectTo(const std::string& host, int port, const RequestClock& clock,
                              const CancelToken& cancel) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -110,7 +121,8 @@ std::optional<int> connectTo(const std::string& host, int port, std::chrono::mil
             continue;
         Socket guard(fd);
         if (::connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
-            if (errno != EINPROGRESS || !waitFor(fd, POLLOUT, timeout, cancel))
+            if (errno != EINPROGRESS ||
+                !waitFor(fd, POLLOUT, clock.until(clock.timeouts.connect), cancel))
                 continue;
             int error = 0;
             socklen_t length = sizeof error;
@@ -122,8 +134,7 @@ std::optional<int> connectTo(const std::string& host, int port, std::chrono::mil
     return std::nullopt;
 }
 
-bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle,
-             const CancelToken& cancel) {
+bool sendAll(int fd, std::string_view data, const RequestClock& clock, const CancelToken& cancel) {
     while (!data.empty()) {
         const ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -131,7 +142,7 @@ bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle,
         } else if (sent < 0 && errno == EINTR) {
             continue;
         } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFor(fd, POLLOUT, idle, cancel))
+            if (!waitFor(fd, POLLOUT, clock.until(clock.timeouts.idle), cancel))
                 return false;
         } else {
             return false;
@@ -141,17 +152,22 @@ bool sendAll(int fd, std::string_view data, std::chrono::milliseconds idle,
 }
 
 // Reads the reply in chunks of at most 128 bytes while at least 128 bytes of room remain in a
-// buffer of bufferSize bytes whose last byte is kept for the terminating NUL.
-std::string receiveReply(int fd, std::size_t bufferSize, std::chrono::milliseconds idle,
-                         const CancelToken& cancel) {
+// buffer of bufferSize bytes whose last byte is kept for the terminating NUL. nullopt when the
+// request's deadline came first.
+std::optional<std::string> receiveReply(int fd, std::size_t bufferSize, const RequestClock& clock,
+                                        const CancelToken& cancel) {
     std::string reply;
     if (bufferSize == 0)
         return reply;
     const std::size_t usable = bufferSize - 1;
     std::array<char, kReceiveChunk> chunk{};
     while (usable - reply.size() >= kReceiveChunk) {
-        if (!waitFor(fd, POLLIN, idle, cancel))
+        const Clock::time_point until = clock.until(clock.timeouts.idle);
+        if (!waitFor(fd, POLLIN, until, cancel)) {
+            if (until == clock.deadline)
+                return std::nullopt;
             break;
+        }
         const ssize_t received = ::recv(fd, chunk.data(), chunk.size(), 0);
         if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
@@ -167,17 +183,19 @@ std::string receiveReply(int fd, std::size_t bufferSize, std::chrono::millisecon
 
 std::string exchange(const std::string& host, int port, const std::string& request,
                      std::size_t bufferSize, const CancelToken& cancel) {
-    const CddbTimeouts timeouts = cddbTimeouts();
-    const auto fd = connectTo(host, port, timeouts.connect, cancel);
+    const RequestClock clock{cddbTimeouts()};
+    const auto fd = connectTo(host, port, clock, cancel);
     if (!fd)
         return {};
     Socket socket(*fd);
-    if (!sendAll(socket.fd(), request, timeouts.idle, cancel))
+    if (!sendAll(socket.fd(), request, clock, cancel))
         return {};
-    std::string reply = receiveReply(socket.fd(), bufferSize, timeouts.idle, cancel);
-    if (cancel.stopRequested())
-        reply.clear();  // a reply cut short is no reply
-    return reply;
+    const std::optional<std::string> reply = receiveReply(socket.fd(), bufferSize, clock, cancel);
+    // A reply cut short by a cancel or by the deadline is no reply: what arrived could read as a
+    // complete one.
+    if (!reply || cancel.stopRequested())
+        return {};
+    return *reply;
 }
 
 void appendProxyAuthorization(std::string& request, const CddbConfig& config) {
@@ -254,7 +272,7 @@ void applyCddbOption(CddbConfig& config, int code, std::optional<std::string_vie
             break;
         case kOptProxyAuth:
             if (text)
-                config.proxyAuthorization = cut(base64Encode(*text), kAuthorizationLimit);
+                config.proxyAuthorization = base64Encode(*text);  // whole: a cut one is invalid
             else
                 config.proxyAuthorization.reset();
             break;

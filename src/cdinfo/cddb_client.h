@@ -63,10 +63,12 @@ struct CddbConfig {
 };
 
 // How long a request waits. A server that accepts and never answers ends the request after the
-// idle time instead of holding the job forever.
+// idle time, and one that drips its reply a byte at a time ends it at the request's deadline,
+// counted from the start of the connection; the reply is then dropped as cut short.
 struct CddbTimeouts {
     std::chrono::milliseconds connect{15000};
     std::chrono::milliseconds idle{30000};
+    std::chrono::milliseconds request{60000};
 };
 
 // Sets one option in a configuration, with the texts' limits and escapes. Option 12 (protocol
@@ -99,7 +101,8 @@ std::string escapeHello(std::string_view text);
 // Sends a POST of body to scriptPath (query, read, submit) with the configuration's server or
 // proxy and returns the reply as text: at most bufferSize-1 bytes, cut where less than 128 bytes
 // of room would remain, and ending at the first NUL byte. An unresolvable host or failed
-// connection gives an empty text, and so does a cancel (noticed within 100 ms while it waits).
+// connection gives an empty text, and so do a cancel (noticed within 100 ms while it waits) and
+// a reply still coming at the request's deadline.
 // Thread: the job's worker thread.
 std::string cddbPost(const CddbConfig& config, std::string_view scriptPath, std::string_view body,
                      std::optional<std::string_view> extraHeaders, std::size_t bufferSize,

@@ -15,20 +15,21 @@ constexpr std::size_t kCategoryLimit = 11;
 constexpr std::size_t kDiscIdDigits = 8;
 constexpr std::size_t kMatchTextLimit = 80;
 constexpr int kMaxMatchLines = 100;
-constexpr int kHighestTextLevel = 5;  // up to this level the server's text is ISO-8859-1
 
-// Reads the reply line by line. A line ends at CR LF; text after the last CR LF is no line.
+// Reads the reply line by line. A line ends at CR LF or at a bare LF, so that an LF inside a
+// line can never carry text into a title; text after the last line end is no line.
 class ReplyLines {
   public:
     explicit ReplyLines(std::string_view text) : text_(text) {}
 
     std::optional<std::string_view> next() {
-        const auto end = text_.find("\r\n", position_);
+        const auto end = text_.find('\n', position_);
         if (end == std::string_view::npos)
             return std::nullopt;
+        const std::size_t lineEnd = end > position_ && text_[end - 1] == '\r' ? end - 1 : end;
         const std::string_view line =
-            text_.substr(position_, std::min(end - position_, kLineLimit));
-        position_ = end + 2;
+            text_.substr(position_, std::min(lineEnd - position_, kLineLimit));
+        position_ = end + 1;
         return line;
     }
 
@@ -141,12 +142,16 @@ std::string buildLscatCommand(const CddbConfig& config, int level) {
 }
 
 std::string buildSubmitHeaders(std::uint32_t discId, bool test, std::string_view email,
-                               std::string_view category) {
+                               std::string_view category, bool utf8) {
     char discIdLine[32];
     std::snprintf(discIdLine, sizeof discIdLine, "Discid: %08x\r\n", discId);
     return "Category: " + std::string(category) + "\r\n" + discIdLine +
            "User-Email: " + std::string(email) + "\r\nSubmit-Mode: " + (test ? "test" : "submit") +
-           "\r\n";
+           "\r\n" + (utf8 ? "Charset: UTF-8\r\n" : "");
+}
+
+bool submissionFitsLevel(const CddbConfig& config, std::string_view entryText) {
+    return config.protocolLevel >= kUtf8ProtocolLevel || text::fitsLatin1(entryText);
 }
 
 std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_t bufferSize) {
@@ -157,10 +162,14 @@ std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_
     if (newline == std::string_view::npos)
         return std::nullopt;
     std::string_view entry = body.substr(newline + 1);
+    // The entry ends with its closing "." line. Without it the reply was cut, by the buffer or by
+    // the server, and the titles would be lost: that is a failed read, not a shorter entry.
+    if (entry.ends_with("\n"))
+        entry.remove_suffix(entry.ends_with("\r\n") ? 2 : 1);
+    if (entry != "." && !entry.ends_with("\n."))
+        return std::nullopt;
     // Drop the closing "." line, keeping the line end before it.
-    const std::size_t tail = std::min<std::size_t>(3, entry.size());
-    if (const auto dot = entry.substr(entry.size() - tail).find('.'); dot != std::string_view::npos)
-        entry = entry.substr(0, entry.size() - tail + dot);
+    entry.remove_suffix(1);
     if (entry.size() >= bufferSize)
         return std::nullopt;
     return text::utf8OrLatin1ToUtf8(entry);
@@ -195,12 +204,13 @@ int cddbListCategories(const CddbConfig& config, int level, const CancelToken& c
 
 int cddbSubmit(const CddbConfig& config, std::uint32_t discId, bool test, std::string_view email,
                std::string_view category, std::string_view entryText, const CancelToken& cancel) {
-    const std::string body = config.protocolLevel <= kHighestTextLevel
-                                 ? text::utf8ToLatin1(entryText)
-                                 : std::string(entryText);
+    if (!submissionFitsLevel(config, entryText))
+        return kCddbFailed;
+    const bool utf8 = config.protocolLevel >= kUtf8ProtocolLevel;
+    const std::string body = utf8 ? std::string(entryText) : text::utf8ToLatin1(entryText);
     const std::string reply =
         cddbPost(config, config.submitScript, body,
-                 buildSubmitHeaders(discId, test, email, category), kSubmitReplySize, cancel);
+                 buildSubmitHeaders(discId, test, email, category, utf8), kSubmitReplySize, cancel);
     return skipHttpHeaders(reply).starts_with("200") ? kCddbOk : kCddbFailed;
 }
 

@@ -17,6 +17,8 @@ namespace tonalda::cddb {
 inline constexpr int kCddbOk = 1;
 inline constexpr int kCddbFailed = 4;
 inline constexpr std::size_t kLookupMatchCapacity = 32;
+// The protocol level whose text is UTF-8 both ways; below it the text on the wire is ISO-8859-1.
+inline constexpr int kUtf8ProtocolLevel = 6;
 
 // One line of a query reply. Texts are UTF-8.
 struct CddbMatch {
@@ -40,12 +42,16 @@ std::string buildQueryCommand(const CddbConfig& config, std::uint32_t discId,
                               std::span<const int> frameOffsets, int leadOutSeconds);
 std::string buildReadCommand(const CddbConfig& config, const CddbMatch& match);
 std::string buildLscatCommand(const CddbConfig& config, int level);
+// The submission's header lines; a UTF-8 entry says so in a "Charset" line.
 std::string buildSubmitHeaders(std::uint32_t discId, bool test, std::string_view email,
-                               std::string_view category);
+                               std::string_view category, bool utf8 = false);
+// Whether the entry text can go out at the configuration's protocol level: always at level 6,
+// below it only when every character has an ISO-8859-1 code.
+bool submissionFitsLevel(const CddbConfig& config, std::string_view entryText);
 
 // The xmcd entry of a read reply: the body after its "210" status line without the closing "."
-// line. nullopt when the reply is not a 210 reply or the entry does not fit in bufferSize bytes.
-// The entry is converted to UTF-8.
+// line. nullopt when the reply is not a 210 reply, lacks the closing "." line (it was cut short)
+// or the entry does not fit in bufferSize bytes. The entry is converted to UTF-8.
 std::optional<std::string> entryFromReadReply(std::string_view reply, std::size_t bufferSize);
 
 // Thread: the lookup or submit job's worker thread (they talk to the server). Each command goes
@@ -61,7 +67,9 @@ int cddbRead(const CddbConfig& config, const CddbMatch& match, std::string& entr
 // 1 when the server accepts the protocol level (its lscat reply holds "210"), asked with the
 // configuration as it stands.
 int cddbListCategories(const CddbConfig& config, int level, const CancelToken& cancel);
-// Sends an xmcd entry (UTF-8; it goes out as ISO-8859-1 at protocol levels up to 5).
+// Sends an xmcd entry (UTF-8). At protocol level 6 it goes out as UTF-8, below as ISO-8859-1; an
+// entry that ISO-8859-1 cannot hold is then not sent at all (status 4), rather than with
+// question marks for what it cannot hold.
 int cddbSubmit(const CddbConfig& config, std::uint32_t discId, bool test, std::string_view email,
                std::string_view category, std::string_view entryText, const CancelToken& cancel);
 

@@ -1,5 +1,6 @@
 #include "cdinfo/cddb_jobs.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 
@@ -10,11 +11,14 @@
 #include "codecs/genres.h"
 #include "platform/atomic_file.h"
 #include "platform/prompter.h"
+#include "platform/text_codec.h"
 
 namespace tonalda::cddb {
 namespace {
 
-constexpr int kLookupProtocolLevel = 5;
+// The levels a lookup asks for, best first: 6 speaks UTF-8, 5 adds the year and genre lines.
+constexpr int kLookupProtocolLevels[] = {kUtf8ProtocolLevel, 5};
+constexpr std::size_t kDiscTitleLimit = 80;
 constexpr std::size_t kTrackTitleLimit = 80;
 constexpr std::string_view kSubmitClientText = "aaa";
 
@@ -35,6 +39,83 @@ const CddbMatch& chooseMatch(const std::vector<CddbMatch>& matches) {
             return match;
     return matches.front();
 }
+
+// Raises the configuration to `level` when the server takes it: at once when the level was
+// verified before, else after the server accepted it in an lscat request. True when raised.
+bool raiseProtocolLevel(CddbConfig& config, int level, const CancelToken& cancel) {
+    if (level > config.highestVerifiedLevel) {
+        if (cddbListCategories(config, level, cancel) != 1)
+            return false;
+        config.highestVerifiedLevel = level;
+    }
+    config.protocolLevel = level;
+    return true;
+}
+
+// The first line of the entry that ISO-8859-1 cannot hold.
+std::string_view firstLineBeyondLatin1(std::string_view entry) {
+    while (!entry.empty()) {
+        const auto end = entry.find("\r\n");
+        const std::string_view line = entry.substr(0, end);
+        if (!text::fitsLatin1(line))
+            return line;
+        if (end == std::string_view::npos)
+            break;
+        entry.remove_prefix(end + 2);
+    }
+    return {};
+}
+
+// Genres of a kind of music that has its own category, by their table names; every other genre
+// is "misc".
+constexpr std::string_view kBluesGenres[] = {"Blues"};
+constexpr std::string_view kClassicalGenres[] = {"Classical",     "Chorus", "Opera",
+                                                 "Chamber Music", "Sonata", "Symphony"};
+constexpr std::string_view kCountryGenres[] = {"Country", "Bluegrass"};
+constexpr std::string_view kFolkGenres[] = {"Folk",     "National Folk", "Celtic",
+                                            "Folklore", "Ethnic",        "Native American"};
+constexpr std::string_view kJazzGenres[] = {"Jazz",  "Jazz+Funk",   "Fusion", "Acid Jazz",
+                                            "Swing", "Fast Fusion", "Bebob",  "Big Band"};
+constexpr std::string_view kNewageGenres[] = {"New Age", "Ambient", "Space", "Meditative", "Dream"};
+constexpr std::string_view kReggaeGenres[] = {"Reggae", "Ska", "Dance Hall"};
+// clang-format off
+constexpr std::string_view kRockGenres[] = {
+    "Classic Rock", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Metal", "Oldies", "Pop", "R&B",
+    "Rap", "Rock", "Techno", "Industrial", "Alternative", "Death Metal", "Euro-Techno", "Trip-Hop",
+    "Trance", "Acid", "House", "AlternRock", "Bass", "Soul", "Punk", "Instrumental Pop",
+    "Instrumental Rock", "Gothic", "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk",
+    "Eurodance", "Southern Rock", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle",
+    "New Wave", "Psychadelic", "Rave", "Lo-Fi", "Acid Punk", "Retro", "Rock & Roll", "Hard Rock",
+    "Folk-Rock", "Revival", "Gothic Rock", "Progressive Rock", "Psychedelic Rock", "Symphonic Rock",
+    "Slow Rock", "Booty Bass", "Primus", "Porn Groove", "Slow Jam", "Club", "Power Ballad",
+    "Rhythmic Soul", "Freestyle", "Punk Rock", "Drum Solo", "Euro-House", "Goa", "Drum & Bass",
+    "Club-House", "Hardcore", "Terror", "Indie", "BritPop", "Negerpunk", "Polsk Punk", "Beat",
+    "Christian Gangsta Rap", "Heavy Metal", "Black Metal", "Crossover", "Christian Rock",
+    "Thrash Metal", "JPop"};
+// clang-format on
+constexpr std::string_view kSoundtrackGenres[] = {"Soundtrack", "Game",    "Showtunes",
+                                                  "Trailer",    "Musical", "Anime"};
+
+struct CategoryGenres {
+    std::string_view category;
+    std::span<const std::string_view> genres;
+};
+
+constexpr CategoryGenres kCategoryGenres[] = {
+    {"blues", kBluesGenres},   {"classical", kClassicalGenres}, {"country", kCountryGenres},
+    {"folk", kFolkGenres},     {"jazz", kJazzGenres},           {"newage", kNewageGenres},
+    {"reggae", kReggaeGenres}, {"rock", kRockGenres},           {"soundtrack", kSoundtrackGenres},
+};
+
+// Every name above is a genre of the table: a misspelt one would quietly send its genre to misc.
+constexpr bool namesAreGenres() {
+    for (const CategoryGenres& kind : kCategoryGenres)
+        for (const std::string_view name : kind.genres)
+            if (std::find(kGenreNames.begin(), kGenreNames.end(), name) == kGenreNames.end())
+                return false;
+    return true;
+}
+static_assert(namesAreGenres());
 
 // Writes the dump, creating the file when it is missing. A dump that cannot be written does not
 // stop the submission; it is only traced.
@@ -61,6 +142,24 @@ int genreIndexOfCategory(std::string_view category) {
     return kGenreCount - 1;
 }
 
+std::string_view submitCategoryOfGenre(int genre) {
+    // 147 is where a lookup puts data, misc and newage discs; Synthpop itself is never matched.
+    if (genre == kGenreCount - 1)
+        return "misc";
+    const std::string_view name = genreName(genre);
+    for (const CategoryGenres& kind : kCategoryGenres)
+        for (const std::string_view member : kind.genres)
+            if (member == name)
+                return kind.category;
+    return "misc";
+}
+
+std::string submitLatin1RefusalText(std::string_view line) {
+    return "This CD could not be submitted because: The server does not take UTF-8 text (CDDB "
+           "protocol level 6), and this line cannot be written in ISO-8859-1: " +
+           std::string(line);
+}
+
 CddbConfig lookupConfig(const CddbConfig& previous, const FreeDbSettings& settings,
                         const CancelToken& cancel) {
     CddbConfig config = previous;
@@ -69,12 +168,9 @@ CddbConfig lookupConfig(const CddbConfig& previous, const FreeDbSettings& settin
     applyCddbOption(config, kOptQueryScript, settings.QueryScript, 0);
     applyCddbOption(config, kOptUseProxy, std::nullopt, settings.proxy != 0 ? 1 : 0);
     // The order matters: the protocol level is verified with the options set before it.
-    if (kLookupProtocolLevel <= config.highestVerifiedLevel) {
-        config.protocolLevel = kLookupProtocolLevel;
-    } else if (cddbListCategories(config, kLookupProtocolLevel, cancel) == 1) {
-        config.highestVerifiedLevel = kLookupProtocolLevel;
-        config.protocolLevel = kLookupProtocolLevel;
-    }
+    for (const int level : kLookupProtocolLevels)
+        if (cancel.stopRequested() || raiseProtocolLevel(config, level, cancel))
+            break;
     applyCddbOption(config, kOptServerPort, std::nullopt, settings.Port);
     if (settings.proxy != 0)
         applyProxyOptions(config, settings);
@@ -128,17 +224,23 @@ LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings,
     }
 
     // From here on the view changes; the rest needs no server and runs to its end.
+    XmcdEntry entry(std::move(entryText));
+    entry.setOption(kXmcdOptionStrictCheck, false);
+    const bool parsed = entry.parse();
+    // The entry's DTITLE holds the disc title whole; the match line was cut at 79 characters.
+    const bool titledEntry = parsed && !entry.dtitle().empty();
+    const std::string artist =
+        titledEntry ? cutCharacters(entry.artist(), kDiscTitleLimit) : match.artist;
+    const std::string album =
+        titledEntry ? cutCharacters(entry.title(), kDiscTitleLimit) : match.title;
     const int genre = genreIndexOfCategory(match.category);
     view.discInfo().update([&](DiscInfo& info) {
-        info.album = match.title;
-        info.artist = match.artist;
+        info.album = album;
+        info.artist = artist;
         info.genreIndex = genre;
     });
     view.showDiscInfo();
-
-    XmcdEntry entry(std::move(entryText));
-    entry.setOption(kXmcdOptionStrictCheck, false);
-    if (!entry.parse())
+    if (!parsed)
         return LookupOutcome::EntryUnparsed;
     // Tracks beyond the last row of the track list have nowhere to go.
     const int rows = std::min(entry.trackCount(), view.rowCount());
@@ -147,8 +249,8 @@ LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings,
             cutCharacters(entry.trackTitle(track).value_or(""), kTrackTitleLimit);
         view.updateRowTag(track, [&](TagInfo& tag) {
             tag.isV1 = 1;
-            tag.Album1 = match.title;
-            tag.Artist1 = match.artist;
+            tag.Album1 = album;
+            tag.Artist1 = artist;
             tag.Genre1 = genre;
             tag.Title1 = title;
         });
@@ -160,15 +262,24 @@ LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings,
 }
 
 bool runCddbSubmit(DiscView& view, const FreeDbSettings& settings, const SubmitEntry& entry,
-                   const CancelToken& cancel) {
-    const CddbConfig config = submitConfig(cddbConfig(), settings);
+                   const CancelToken& cancel, SubmitMode mode) {
+    JobPrompter prompter(view.prompter(), cancel);
+    CddbConfig config = submitConfig(cddbConfig(), settings);
+    if (!submissionFitsLevel(config, entry.text))
+        raiseProtocolLevel(config, kUtf8ProtocolLevel, cancel);
     publishCddbConfig(config);
-    const std::string category = genreCategory(view.discInfo().snapshot().genreIndex);
-    const bool submitted = cddbSubmit(config, entry.discId, false, settings.email, category,
-                                      entry.text, cancel) == kCddbOk;
     if (cancel.stopRequested())
         return false;
-    JobPrompter(view.prompter(), cancel).tell(submitted ? kEntrySubmitted : kSubmitFailed);
+    if (!submissionFitsLevel(config, entry.text)) {
+        prompter.tell(submitLatin1RefusalText(firstLineBeyondLatin1(entry.text)));
+        return false;
+    }
+    const std::string_view category = submitCategoryOfGenre(view.discInfo().snapshot().genreIndex);
+    const bool submitted = cddbSubmit(config, entry.discId, mode == SubmitMode::Test,
+                                      settings.email, category, entry.text, cancel) == kCddbOk;
+    if (cancel.stopRequested())
+        return false;
+    prompter.tell(submitted ? kEntrySubmitted : kSubmitFailed);
     return submitted;
 }
 
@@ -189,7 +300,8 @@ bool CddbLookupJob::start(const FreeDbSettings& settings) {
 CddbSubmitJob::CddbSubmitJob(DiscView& view, JobEventQueue& events)
     : view_(view), thread_(events) {}
 
-bool CddbSubmitJob::start(const FreeDbSettings& settings, const std::filesystem::path& dumpFolder) {
+bool CddbSubmitJob::start(const FreeDbSettings& settings, const std::filesystem::path& dumpFolder,
+                          SubmitMode mode) {
     if (running())
         return false;
     view_.discInfo().update([](DiscInfo& info) { ++info.submitRevision; });
@@ -202,9 +314,9 @@ bool CddbSubmitJob::start(const FreeDbSettings& settings, const std::filesystem:
         return false;
     }
     submitted_ = false;
-    return thread_.start([this, settings, entry = std::move(entry)] {
+    return thread_.start([this, settings, mode, entry = std::move(entry)] {
         thread_.post(JobStarted{});
-        const bool submitted = runCddbSubmit(view_, settings, entry, thread_.cancel());
+        const bool submitted = runCddbSubmit(view_, settings, entry, thread_.cancel(), mode);
         submitted_ = submitted;
         if (thread_.cancel().stopRequested())
             return JobOutcome::Canceled;

@@ -42,6 +42,18 @@ std::string cddbServerHost(int index);
 // it, else 147.
 int genreIndexOfCategory(std::string_view category);
 
+// The category a disc of this genre is submitted under, one of the eleven CDDB categories (blues,
+// classical, country, data, folk, jazz, misc, newage, reggae, rock, soundtrack), the only ones
+// servers take a submission under: a genre named like a category gives that
+// category, the others the category of their kind of music (Classic Rock: rock, Opera: classical,
+// Acid Jazz: jazz), and what belongs to none, a number outside the table, and 147 (where a lookup
+// puts data, misc and newage discs) give "misc".
+std::string_view submitCategoryOfGenre(int genre);
+
+// Said instead of sending an entry with question marks: the server takes no UTF-8 text and
+// `line` of the entry cannot be written in ISO-8859-1.
+std::string submitLatin1RefusalText(std::string_view line);
+
 // How a lookup ended, for callers that report it themselves (the command-line front end).
 enum class LookupOutcome {
     NoDiscIdentity,
@@ -53,9 +65,10 @@ enum class LookupOutcome {
 };
 
 // The configuration of a lookup's requests: the options the last job left, set from the settings
-// in the order the lookup always has. Raising the protocol level is checked with the server
-// (an lscat request) using the options as they stand at that point, before the port, proxy,
-// e-mail and client name of this lookup are in.
+// in the order the lookup always has. The protocol level asked for is 6 (UTF-8), else 5, else the
+// level stays; raising it is checked with the server (an lscat request per level) using the
+// options as they stand at that point, before the port, proxy, e-mail and client name of this
+// lookup are in.
 CddbConfig lookupConfig(const CddbConfig& previous, const FreeDbSettings& settings,
                         const CancelToken& cancel);
 // The configuration of a submission: the server port stays as the last lookup left it.
@@ -68,10 +81,15 @@ CddbConfig submitConfig(const CddbConfig& previous, const FreeDbSettings& settin
 LookupOutcome runCddbLookup(DiscView& view, const FreeDbSettings& settings,
                             const CancelToken& cancel = neverCancelled());
 
-// The submit job's work: sends the entry and tells the user whether the server took it.
-// Thread: a worker thread.
+// How the server is to treat a submission: "Submit-Mode: submit" or "test" (checked, not kept).
+enum class SubmitMode { Submit, Test };
+
+// The submit job's work: sends the entry and tells the user whether the server took it. An entry
+// that needs UTF-8 raises the protocol level to 6 first when the server takes it, and is not sent,
+// with the reason told, when it does not. Thread: a worker thread.
 bool runCddbSubmit(DiscView& view, const FreeDbSettings& settings, const SubmitEntry& entry,
-                   const CancelToken& cancel = neverCancelled());
+                   const CancelToken& cancel = neverCancelled(),
+                   SubmitMode mode = SubmitMode::Submit);
 
 // "Query from FreeDB" as a job of the view's owner: it runs runCddbLookup on its worker and posts
 // JobStarted and JobFinished (Finished on success, Canceled, else Failed) to the queue; the view
@@ -111,7 +129,8 @@ class CddbSubmitJob {
     // dumpFolder/dblog.txt (created when missing), shows the refusal text of an incomplete entry,
     // or starts the worker with a copy of the settings. True when the worker started. The rip
     // view dumps into the current folder.
-    bool start(const FreeDbSettings& settings, const std::filesystem::path& dumpFolder);
+    bool start(const FreeDbSettings& settings, const std::filesystem::path& dumpFolder,
+               SubmitMode mode = SubmitMode::Submit);
     // Thread: any.
     void requestStop() { thread_.requestStop(); }
     bool stopRequested() const { return thread_.cancel().stopRequested(); }

@@ -1,6 +1,6 @@
 #pragma once
-// Text helpers of the CDDB client. Text inside the program is UTF-8; at the protocol levels this
-// client speaks (up to 5) the server's text is ISO-8859-1, but some servers send UTF-8.
+// Text helpers of the CDDB client. Text inside the program is UTF-8; below protocol level 6 the
+// server's text is ISO-8859-1, but some servers send UTF-8 all the same.
 
 #include <cstddef>
 #include <string>

@@ -59,20 +59,10 @@ std::uint32_t computePlayerKeyFromToc(const DiscToc& toc) {
     return key;
 }
 
-int readMsfToc(CdEngine& engine, int handle, DiscToc& toc) {
-    std::memset(&toc, 0, sizeof toc);
-    return engine.withSession(handle, [&](DriveSession& session) {
-        const std::uint32_t previousMode = session.msfAddressing;
-        engine.setCdOption(handle, kCdOptionMsf, 1);
-        const int read = engine.readTOC(handle, toc);
-        engine.setCdOption(handle, kCdOptionMsf, previousMode);
-        return read;
-    });
-}
-
 int computeDiscIdentity(CdEngine& engine, int handle, DiscIdentity& identity) {
     DiscToc toc;
-    if (readMsfToc(engine, handle, toc) != 1)
+    std::memset(&toc, 0, sizeof toc);
+    if (engine.readTOCIn(handle, true, toc) != 1)
         return 4;
     identity = computeDiscIdentityFromToc(toc);
     return 1;

@@ -37,12 +37,6 @@ DiscIdentity computeDiscIdentityFromToc(const DiscToc& msfToc);
 // Thread: any.
 std::uint32_t computePlayerKeyFromToc(const DiscToc& msfToc);
 
-// The table of contents of the disc in an open drive session, read in MSF form into a zeroed
-// record under the session lock; the session's address mode is put back before the lock is
-// released. Returns the read's result (1, or 4 with the engine's last error set).
-// Thread: any.
-int readMsfToc(CdEngine& engine, int handle, DiscToc& toc);
-
 // The disc identity of the disc in an open drive session, read in MSF form under the session
 // lock; the session's address mode is put back before the lock is released. Returns 1, or 4 with
 // the engine's last error set: -7 for a handle that is not an open session, -11 when the lock is

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -95,10 +96,13 @@ bool existsForReading(const std::filesystem::path& file) {
     return true;
 }
 
-void createEmpty(const std::filesystem::path& file) {
+// Empty when the file was created, else the reason.
+std::string createEmpty(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        ::close(fd);
+    if (fd < 0)
+        return std::strerror(errno);
+    ::close(fd);
+    return {};
 }
 
 }  // namespace
@@ -130,10 +134,13 @@ bool saveLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
     return profile::writeStrings(file, entries);
 }
 
-bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder) {
+bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder,
+                      std::string* notCreated) {
     const auto file = libraryFilePath(folder, view.readPlayerKey());
     if (!existsForReading(file)) {
-        createEmpty(file);
+        const std::string reason = createEmpty(file);
+        if (notCreated)
+            *notCreated = reason;
         return false;
     }
     const int count = profile::readInt(file, kDiscSection, "num", 0);

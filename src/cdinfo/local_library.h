@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "cdinfo/disc_view.h"
@@ -26,8 +27,10 @@ std::filesystem::path libraryFilePath(const std::filesystem::path& folder, std::
 // exists (a read of the library creates it). False when nothing was written.
 bool saveLocalLibrary(DiscView& view, const std::filesystem::path& folder);
 // Reads the disc's file into discInfo() and the rows, or creates it empty when it is missing
-// (and then changes nothing). False when the file did not exist.
-bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder);
+// (and then changes nothing). False when the file did not exist; then `notCreated` (when given)
+// says why the file could not be created (a missing folder, say), or is left empty.
+bool readLocalLibrary(DiscView& view, const std::filesystem::path& folder,
+                      std::string* notCreated = nullptr);
 
 // The disc's section of "cdplayer.ini" (iniFile; the default lives in the config folder).
 bool writeCdPlayerIni(DiscView& view, const std::filesystem::path& iniFile = kCdPlayerIni);

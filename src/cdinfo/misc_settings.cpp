@@ -21,9 +21,16 @@ bool MiscSettings::load(Registry& registry) {
         return false;
     const std::pair<std::string_view, std::string*> folders[] = {{"Temppath", &tempPath},
                                                                  {"CDDBpath", &cddbPath}};
-    for (const auto& [name, target] : folders)
-        if (auto value = key->readString(name))
-            *target = std::move(*value);
+    // A folder that is missing is skipped; one stored as another type cannot be read and fails
+    // the load like an unreadable number.
+    for (const auto& [name, target] : folders) {
+        if (!key->hasValue(name))
+            continue;
+        auto value = key->readString(name);
+        if (!value)
+            return false;
+        *target = std::move(*value);
+    }
     return true;
 }
 

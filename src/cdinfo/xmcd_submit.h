@@ -38,7 +38,7 @@ struct SubmitEntry {
 inline constexpr std::size_t kSubmitDumpSize = 65536;
 
 // Builds the entry from the view's last table of contents, the disc information and the titles
-// the view shows. protocolLevel 5 adds the DYEAR and DGENRE lines.
+// the view shows. Protocol levels 5 and above add the DYEAR and DGENRE lines.
 // Thread: the user interface thread (it asks the view for its titles).
 int formatSubmitEntry(DiscView& view, const DiscInfo& info, int protocolLevel, SubmitEntry& out);
 

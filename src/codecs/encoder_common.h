@@ -1,5 +1,8 @@
 #pragma once
-// What the three encoders share: the audio they are given and the canonical WAV header they skip.
+// What the three encoders share: the audio they are given, the canonical WAV header they skip,
+// and the message of a failed write.
+
+#include <string>
 
 namespace tonalda {
 
@@ -11,5 +14,12 @@ inline constexpr long kCanonicalWavHeaderBytes = 44;
 inline constexpr int kCdSampleRate = 44100;
 inline constexpr int kCdChannels = 2;
 inline constexpr int kCdFrameBytes = 4;
+
+// The message of an output file that could not be written (a full disk, a file size limit): the
+// encoder's words, then which file and why. The encoders stop at the first failed write and
+// remove the file, which would otherwise look finished.
+inline std::string outputWriteErrorText(const std::string& file, const std::string& reason) {
+    return "Output file write error\n" + file + ": " + reason;
+}
 
 }  // namespace tonalda

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 #include "cdaccess/cd_engine.h"
 #include "cdaccess/cdrom_settings.h"
@@ -29,27 +31,55 @@ std::uint32_t clampFrames(std::int64_t frames) {
 
 }  // namespace
 
+namespace {
+
+// The lead-out of the disc in the session, from its table of contents; nullopt when the table
+// cannot be read.
+std::optional<std::uint32_t> discLeadOut(CdEngine& engine, int handle) {
+    DiscToc toc;
+    std::memset(&toc, 0, sizeof toc);
+    if (engine.readTOCIn(handle, false, toc) != 1)
+        return std::nullopt;
+    for (std::size_t i = 0; i < toc.descriptorCount(); ++i)
+        if (toc.tracks[i].trackNumber == kLeadOutTrack)
+            return toc.tracks[i].lba();
+    return std::nullopt;
+}
+
+}  // namespace
+
 // One block, up to three attempts. A corrected read starts `overlap` frames before the position,
 // so a short last block asks for the remaining frames plus the overlap (at most a full block),
 // plus one frame past the range: a read that lands a few bytes early then still holds the range's
-// last frame. When a request reaches past the end of the disc the next smaller one is tried: first
-// without the frame past the range, then just the remaining frames. At the end of the disc the
-// last frame may then come out short when the reads land early; they are retried, and when none
-// reached the end of the frame, the longest partial frame is completed with zeros: the bytes it
-// misses lie beyond the last frame of the disc, where CD audio is silence.
+// last frame. No request reaches past the disc's lead-out, where any read is refused whatever the
+// read method. When a request fails all the same, the next smaller one is tried: first without
+// the frame past the range, then just the remaining frames. At the lead-out the last frame may
+// come out short when the reads land early; they are retried, and when none reached the end of
+// the frame, the longest partial frame is completed with zeros: the bytes it misses lie beyond
+// the last frame of the disc, where CD audio is silence. Anywhere else such a block fails.
 int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
                          std::uint32_t position, std::uint32_t blockFrames, std::uint32_t remaining,
-                         bool correct, std::uint32_t overlap) {
+                         const ExtractionParameters& params, const DiscEnd& discEnd) {
+    const bool correct = params.correctJitter;
     const std::uint32_t room = block.capacity / kFrameBytes;
+    const bool lastBlock = blockFrames == remaining;
+    const bool atLeadOut = lastBlock && discEnd.leadOut && position + remaining == *discEnd.leadOut;
+    // How many frames a read at the position may ask for without passing the lead-out.
+    std::uint32_t reach = std::numeric_limits<std::uint32_t>::max();
+    if (discEnd.leadOut && *discEnd.leadOut > position)
+        reach =
+            *discEnd.leadOut - position +
+            (correct ? jitterReadLead(reference, position, params.jitterCheck, params.overlap) : 0);
     std::array<std::uint32_t, 3> requests{};
     std::size_t requestCount = 0;
     const auto addRequest = [&](std::uint32_t frames) {
+        frames = std::min(frames, reach);
         if (requestCount == 0 || requests[requestCount - 1] != frames)
             requests[requestCount++] = frames;
     };
-    if (correct && blockFrames == remaining) {
-        addRequest(std::min(remaining + overlap + 1, room));
-        addRequest(std::min(remaining + overlap, room));
+    if (correct && lastBlock) {
+        addRequest(std::min(remaining + params.overlap + 1, room));
+        addRequest(std::min(remaining + params.overlap, room));
     }
     addRequest(blockFrames);
     std::size_t request = 0;
@@ -58,7 +88,6 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
     int result = 4;
     std::uint32_t incomplete = 0;
     std::uint32_t bestIncomplete = 0;
-    bool frameAfterRangeUnreadable = false;
     for (int attempt = 0; attempt < kAttemptsPerBlock;) {
         block.startFrame = position;
         block.frameCount = requests[request];
@@ -67,21 +96,18 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
         result = correct ? readCDAudioJitter(engine_, handle, block, reference, &incomplete)
                          : engine_.readCDAudio(handle, block);
         if (result != 1 && request + 1 < requestCount) {
-            // Only a read the drive refused means the request reached past the disc; a block
-            // whose reference was not found (the read landed too far off) is simply tried again.
+            // Only a read the drive refused means the request reached too far; a block whose
+            // reference was not found (the read landed too far off) is simply tried again.
             const std::int32_t error = engine_.getLastCdError();
             engine_.setLastError(error);
             if (error != kCdErrJitterMatch) {
-                if (request == 0 && requests[0] > remaining + overlap)
-                    frameAfterRangeUnreadable = true;
                 ++request;
                 continue;
             }
         }
-        // At the end of the disc a read cannot reach further, so one that lands early can end
-        // before the reference does: like a read that delivers nothing, it is tried again.
-        if (result != 1 && frameAfterRangeUnreadable &&
-            ++retriesWithoutProgress < kRetriesWithoutProgress) {
+        // At the lead-out a read cannot reach further, so one that lands early can end before
+        // the reference does: like a read that delivers nothing, it is tried again.
+        if (result != 1 && atLeadOut && ++retriesWithoutProgress < kRetriesWithoutProgress) {
             const std::int32_t error = engine_.getLastCdError();
             engine_.setLastError(error);
             if (error == kCdErrJitterMatch)
@@ -96,7 +122,7 @@ int Extractor::readBlock(int handle, FrameBuffer& block, FrameBuffer& reference,
             }
             if (++retriesWithoutProgress < kRetriesWithoutProgress)
                 continue;
-            if (frameAfterRangeUnreadable && remaining == 1 && bestIncomplete > 0 &&
+            if (atLeadOut && remaining == 1 && bestIncomplete > 0 &&
                 block.startOffset + kFrameBytes <= block.data.size()) {
                 std::uint8_t* frame = block.data.data() + block.startOffset;
                 std::memcpy(frame, partialFrame_.data(), bestIncomplete);
@@ -207,6 +233,7 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
     writeWavHeader(file.get(), 0);
     FrameBuffer reference = FrameBuffer::forFrames(params.overlap);
     reference.frameCount = 0;
+    const DiscEnd discEnd{discLeadOut(engine_, handle)};
 
     std::uint32_t position = firstFrame;
     std::uint32_t remaining = frameCount;
@@ -216,8 +243,8 @@ ExtractionResult Extractor::extract(int handle, std::uint32_t firstFrame, std::u
 
     while (remaining != 0 && !cancel_.stopRequested()) {
         blockFrames = std::min(blockFrames, remaining);
-        const int result = readBlock(handle, block, reference, position, blockFrames, remaining,
-                                     params.correctJitter, params.overlap);
+        const int result =
+            readBlock(handle, block, reference, position, blockFrames, remaining, params, discEnd);
         if (result != 1) {
             char text[96];
             const int error = engine_.getLastCdError();

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "cdaccess/cd_types.h"
@@ -56,9 +57,14 @@ class Extractor {
                              const std::filesystem::path& file, ProgressSink* progress = nullptr);
 
   private:
+    // Where the disc ends, read once per extraction: reads stay before the lead-out, and only a
+    // range that ends there may have its last frame completed with zeros.
+    struct DiscEnd {
+        std::optional<std::uint32_t> leadOut;
+    };
     int readBlock(int handle, FrameBuffer& block, FrameBuffer& reference, std::uint32_t position,
-                  std::uint32_t blockFrames, std::uint32_t remaining, bool correct,
-                  std::uint32_t overlap);
+                  std::uint32_t blockFrames, std::uint32_t remaining,
+                  const ExtractionParameters& params, const DiscEnd& discEnd);
 
     CdEngine& engine_;
     const CdRomSettings& settings_;

@@ -95,9 +95,11 @@ EncodeOutcome FileEncoders::encodeOgg(const fs::path& input, const fs::path& out
     const bool begun = ogg_.beginStream(out.get(), tags);
     if (begun)
         ogg_.encodeStream(in.get(), out.get(), progress, cancel);
+    const int writeError = ogg_.writeError();
     ogg_.endStream();
     in.reset();
-    const bool written = closeChecked(out);
+    const bool closed = closeChecked(out);
+    const int closeError = errno;
 
     if (cancel.stopRequested()) {
         removeQuietly(output);
@@ -111,10 +113,12 @@ EncodeOutcome FileEncoders::encodeOgg(const fs::path& input, const fs::path& out
         removeQuietly(output);
         return EncodeOutcome::Failed;
     }
-    if (!written) {
-        prompter_.tell(
-            "Cannot write the output file " + output.string() + ": " + std::strerror(errno),
-            PromptIcon::Error);
+    if (writeError != 0 || !closed) {
+        prompter_.tell(outputWriteErrorText(output.string(), std::strerror(writeError != 0
+                                                                               ? writeError
+                                                                               : closeError)),
+                       PromptIcon::Error);
+        removeQuietly(output);
         return EncodeOutcome::Failed;
     }
     return EncodeOutcome::Done;
@@ -139,12 +143,20 @@ EncodeOutcome FileEncoders::encodeWma(const fs::path& input, const fs::path& out
         wma_.enableDrm();
     wma_.writeWavData(in.get(), progress, cancel);
     in.reset();
-    const bool flushed = wma_.closeWriter() == 0;
-    if (cancel.stopRequested()) {
+    const std::int32_t failure = wma_.writeFailure();
+    const std::int32_t flushed = failure == 0 ? wma_.closeWriter() : failure;
+    if (cancel.stopRequested() || flushed != 0) {
+        wma_.abandonWriter();
         removeQuietly(output);
-        return EncodeOutcome::Cancelled;
     }
-    return flushed ? EncodeOutcome::Done : EncodeOutcome::Failed;
+    if (cancel.stopRequested())
+        return EncodeOutcome::Cancelled;
+    if (flushed != 0) {
+        prompter_.tell(outputWriteErrorText(output.string(), WmaEncoder::failureText(flushed)),
+                       PromptIcon::Error);
+        return EncodeOutcome::Failed;
+    }
+    return EncodeOutcome::Done;
 }
 
 }  // namespace tonalda

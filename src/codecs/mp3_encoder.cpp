@@ -211,17 +211,15 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
     const long long totalBytes = openFileSize(in.get());
     std::fseek(in.get(), kCanonicalWavHeaderBytes, SEEK_SET);
     long long bytesDone = 0;
-    // A short write is reported once per file (a full disk would otherwise raise one message per
-    // chunk) and the encode goes on.
-    bool writeFailed = false;
-    const auto reportWriteError = [&] {
-        if (!writeFailed)
-            prompter_.tell("Output file write error");
-        writeFailed = true;
+    // A short write ends the file: what follows would be missing from it anyway (a full disk, a
+    // file size limit), and a cut MP3 with its length tag would look complete.
+    const auto writeFailed = [&](int error) {
+        closeStream_(stream);
+        prompter_.tell(outputWriteErrorText(output.string(), std::strerror(error)));
+        return abandon();
     };
     const auto writeOut = [&](std::uint32_t count) {
-        if (count > 0 && std::fwrite(mp3.data(), 1, count, out.get()) < count)
-            reportWriteError();
+        return count == 0 || std::fwrite(mp3.data(), 1, count, out.get()) == count;
     };
 
     // Whole samples only: an odd trailing byte is dropped.
@@ -239,7 +237,8 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
             prompter_.tell(withCode("beEncodeChunk() failed (%lu),err", lastError_));
             return abandon();
         }
-        writeOut(produced);
+        if (!writeOut(produced))
+            return writeFailed(errno);
         bytesDone += static_cast<long long>(count) * 2;
         reportProgress(progress, bytesDone, totalBytes);
         count = std::fread(pcm.data(), sizeof(std::int16_t), samplesPerChunk, in.get());
@@ -249,11 +248,15 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
     lastError_ = deinitStream_(stream, mp3.data(), &produced);
     if (lastError_ != BE_ERR_SUCCESSFUL)
         prompter_.tell(withCode("beExitStream failed (%lu),, err", lastError_));
-    writeOut(produced);
+    if (!writeOut(produced) || std::fflush(out.get()) != 0)
+        return writeFailed(errno);
     closeStream_(stream);
     in.reset();
-    if (!closeChecked(out))
-        reportWriteError();
+    if (!closeChecked(out)) {
+        const int error = errno;
+        prompter_.tell(outputWriteErrorText(output.string(), std::strerror(error)));
+        return abandon();
+    }
 
     // The Xing/Info frame goes into the finished, closed file.
     const std::string outputName = output.string();
@@ -261,7 +264,7 @@ bool Mp3Encoder::encode(const fs::path& input, const fs::path& output, ProgressS
         writeInfoTag_(stream, outputName.c_str());
     else
         writeVbrHeader_(outputName.c_str());
-    return !writeFailed;
+    return true;
 }
 
 }  // namespace tonalda

@@ -36,8 +36,8 @@ class Mp3Encoder {
 
     // Encodes the WAV file `input` into `outputFolder` (the current directory when empty), named
     // like the input with its last four characters replaced by ".mp3". True when the MP3 file was
-    // finished; false after a cancel or a failure (reported), which leave no output file behind,
-    // and after a write error, which leaves the file as far as it was written.
+    // finished; false after a cancel or a failure (reported, a write error with the file and its
+    // reason), which leave no output file behind.
     // The cancel token is checked before each chunk.
     // Thread: a job's worker thread; progress goes to `progress` (may be null) once per chunk.
     bool encodeFile(const std::filesystem::path& input, ProgressSink* progress,

@@ -2,6 +2,7 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <ctime>
 #include <random>
@@ -49,15 +50,22 @@ OggEncoder::~OggEncoder() {
     endStream();
 }
 
-void OggEncoder::writePage(std::FILE* output) const {
-    std::fwrite(page_.header, 1, static_cast<std::size_t>(page_.header_len), output);
-    std::fwrite(page_.body, 1, static_cast<std::size_t>(page_.body_len), output);
+void OggEncoder::writePage(std::FILE* output) {
+    if (writeError_ != 0)
+        return;
+    const auto header = static_cast<std::size_t>(page_.header_len);
+    const auto body = static_cast<std::size_t>(page_.body_len);
+    if (std::fwrite(page_.header, 1, header, output) != header ||
+        std::fwrite(page_.body, 1, body, output) != body)
+        writeError_ = errno != 0 ? errno : EIO;
 }
 
 bool OggEncoder::beginStream(std::FILE* output, const TagInfo* tags) {
     endStream();
     vorbis_info_init(&info_);
-    const int channels = settings_.Stereo + 1;
+    // Two channels for the stereo value 1 only: a hand-edited 2 must not make a third channel that
+    // nothing fills.
+    const int channels = settings_.Stereo == 1 ? 2 : 1;
     const long rate = oggSampleRate(settings_.Samplerate);
     if (settings_.VBR == 1)
         setupResult_ =
@@ -79,6 +87,7 @@ bool OggEncoder::beginStream(std::FILE* output, const TagInfo* tags) {
         return false;
     }
 
+    writeError_ = 0;
     vorbis_comment_init(&comment_);
     if (tags)
         addComments(comment_, settings_, *tags);
@@ -114,7 +123,7 @@ bool OggEncoder::encodeStream(std::FILE* input, std::FILE* output, ProgressSink*
     const bool stereo = info_.channels == 2;
 
     while (!endOfStream_) {
-        if (cancel.stopRequested())
+        if (cancel.stopRequested() || writeError_ != 0)
             return false;
         const std::size_t count = std::fread(block, 1, sizeof block, input);
         bytesDone += static_cast<long long>(count);

@@ -38,13 +38,17 @@ class OggEncoder {
     bool beginStream(std::FILE* output, const TagInfo* tags);
     // Encodes the input from its current position to its end (CD audio: interleaved 16-bit
     // little-endian stereo at 44100 Hz), resampled on the way when the stream has another rate.
-    // True when the stream was finished, false when the cancel token stopped it (checked before
-    // each block). Progress goes to `progress` (may be null) once per block.
+    // True when the stream was finished, false when the cancel token (checked before each
+    // block) or a failed write stopped it. Progress goes to `progress` (may be null) once per
+    // block.
     bool encodeStream(std::FILE* input, std::FILE* output, ProgressSink* progress,
                       const CancelToken& cancel);
     // Releases the libraries' state; safe to call at any time.
     void endStream();
 
+    // The errno of the first page that could not be written since the stream began, else 0.
+    // Nothing more is written after it.
+    int writeError() const { return writeError_; }
     // The result of the last libvorbisenc set-up call (0 on success).
     int lastSetupResult() const { return setupResult_; }
     int channels() const { return info_.channels; }
@@ -52,7 +56,7 @@ class OggEncoder {
     const vorbis_info& info() const { return info_; }
 
   private:
-    void writePage(std::FILE* output) const;
+    void writePage(std::FILE* output);
     void analyseResampled(const unsigned char* block, int frames);
     void drainResampler();
 
@@ -69,6 +73,7 @@ class OggEncoder {
     bool endOfStream_ = false;
     bool begun_ = false;
     int setupResult_ = 0;
+    int writeError_ = 0;
 };
 
 }  // namespace tonalda

@@ -1,9 +1,11 @@
 #include "codecs/wav_layout.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "codecs/stdio_file.h"
 #include "codecs/wav_writer.h"
 #include "platform/file.h"
 
@@ -19,6 +21,24 @@ std::uint16_t le16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
+// The sub-format of WAVE_FORMAT_EXTENSIBLE that means integer PCM: its tag 1 followed by the
+// fixed tail of the format GUIDs.
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+constexpr unsigned char kPcmSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr std::uint32_t kExtensibleFormatBytes = 40;
+
+// The format tag the chunk stands for: an extensible format takes its sub-format's tag.
+std::uint16_t effectiveFormatTag(const unsigned char* format, std::uint32_t size) {
+    const std::uint16_t tag = le16(format);
+    if (tag != kFormatExtensible)
+        return tag;
+    if (size < kExtensibleFormatBytes || le16(format + 16) < 22 ||
+        std::memcmp(format + 26, kPcmSubFormatTail, sizeof kPcmSubFormatTail) != 0)
+        return tag;
+    return le16(format + 24);
+}
+
 }  // namespace
 
 bool WavLayout::isCdAudio() const {
@@ -31,43 +51,51 @@ std::optional<WavLayout> readWavLayout(const std::filesystem::path& file, std::s
         error = std::strerror(errno);
         return std::nullopt;
     }
-    std::error_code sizeError;
-    const std::uint64_t fileSize = std::filesystem::file_size(file, sizeError);
+    const long long openSize = openFileSize(in.get());
+    return readWavLayout(in.get(), openSize > 0 ? static_cast<std::uint64_t>(openSize) : 0, error);
+}
+
+std::optional<WavLayout> readWavLayout(std::FILE* in, std::uint64_t fileSize, std::string& error) {
     unsigned char riff[12];
-    if (std::fread(riff, 1, sizeof riff, in.get()) != sizeof riff ||
-        std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+    if (std::fread(riff, 1, sizeof riff, in) != sizeof riff || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0) {
         error = "not a WAV file";
         return std::nullopt;
     }
     WavLayout layout;
+    layout.fileSize = fileSize;
     bool haveFormat = false;
     std::uint64_t offset = 12;
     unsigned char chunk[8];
-    while (std::fread(chunk, 1, sizeof chunk, in.get()) == sizeof chunk) {
+    while (std::fread(chunk, 1, sizeof chunk, in) == sizeof chunk) {
         const std::uint32_t size = le32(chunk + 4);
         offset += 8;
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
-            unsigned char format[16];
-            if (std::fread(format, 1, sizeof format, in.get()) != sizeof format)
-                break;
-            layout.formatTag = le16(format);
-            layout.channels = le16(format + 2);
-            layout.sampleRate = le32(format + 4);
-            layout.bitsPerSample = le16(format + 14);
-            haveFormat = true;
-            if (std::fseek(in.get(), static_cast<long>(size - 16 + (size & 1)), SEEK_CUR) != 0)
-                break;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
+        if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat)
                 break;
             layout.dataOffset = offset;
             const std::uint64_t available = fileSize > offset ? fileSize - offset : 0;
             layout.dataLength = std::min<std::uint64_t>(size, available);
             return layout;
-        } else if (std::fseek(in.get(), static_cast<long>(size + (size & 1)), SEEK_CUR) != 0) {
-            break;
         }
-        offset += size + (size & 1);
+        // In 64 bits: a stated size of 0xFFFFFFFF and its pad byte must not wrap to 0.
+        const std::uint64_t padded = std::uint64_t{size} + (size & 1);
+        if (offset + padded > fileSize)
+            break;
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+            unsigned char format[kExtensibleFormatBytes] = {};
+            const std::size_t wanted = std::min<std::size_t>(size, sizeof format);
+            if (std::fread(format, 1, wanted, in) != wanted)
+                break;
+            layout.formatTag = effectiveFormatTag(format, static_cast<std::uint32_t>(wanted));
+            layout.channels = le16(format + 2);
+            layout.sampleRate = le32(format + 4);
+            layout.bitsPerSample = le16(format + 14);
+            haveFormat = true;
+        }
+        offset += padded;
+        if (std::fseek(in, static_cast<long>(offset), SEEK_SET) != 0)
+            break;
     }
     error = haveFormat ? "no audio data" : "not a WAV file";
     return std::nullopt;

@@ -145,6 +145,7 @@ std::int32_t WmaEncoder::openWriter(const fs::path& output, std::uint32_t bitrat
     }
     chunkSize = kWmaChunkBytes;
     writerChannels_ = channels;
+    writeFailure_ = 0;
     return result;
 }
 
@@ -200,7 +201,21 @@ std::int32_t WmaEncoder::writeSamples(const std::uint8_t* bytes, std::uint32_t l
     if (length == 0 || !writer_)
         return 0;
     const std::int32_t result = writer_->lpVtbl->WriteSamples(writer_, bytes, length);
+    if (WM_FAILED(result) && writeFailure_ == 0)
+        writeFailure_ = result;
     return WM_FAILED(result) ? 0 : result;
+}
+
+void WmaEncoder::abandonWriter() {
+    releaseWriter();
+}
+
+std::string WmaEncoder::failureText(std::int32_t result) {
+    if (const int error = WM_ERRNO_OF(result))
+        return std::strerror(error);
+    char code[32];
+    std::snprintf(code, sizeof code, "the writer failed (0x%08X)", static_cast<unsigned>(result));
+    return code;
 }
 
 std::int32_t WmaEncoder::closeWriter() {
@@ -243,7 +258,7 @@ bool WmaEncoder::writeWavData(std::FILE* input, ProgressSink* progress, const Ca
     long long bytesDone = kCanonicalWavHeaderBytes;
     std::vector<std::uint8_t> block(kWmaChunkBytes);
     while (bytesDone < totalBytes) {
-        if (cancel.stopRequested())
+        if (cancel.stopRequested() || writeFailure_ != 0)
             return false;
         const std::size_t count = std::fread(block.data(), 1, block.size(), input);
         if (count == 0)

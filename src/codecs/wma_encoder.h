@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,6 +65,12 @@ class WmaEncoder {
     std::int32_t writeSamples(const std::uint8_t* bytes, std::uint32_t length);
     // Flushes and releases the writer: 0, or the flush's failure (the writer is then kept).
     std::int32_t closeWriter();
+    // Releases the writer without finishing its file, which the writer then deletes.
+    void abandonWriter();
+    // The first failure of writeSamples since the writer was opened, else 0.
+    std::int32_t writeFailure() const { return writeFailure_; }
+    // Why a writer's result failed, for a message: the file system's reason when it has one.
+    static std::string failureText(std::int32_t result);
     bool hasWriter() const { return writer_ != nullptr; }
 
     // Sets the attributes the settings switch on, from the tag record, then DRM when it is on.
@@ -74,7 +81,7 @@ class WmaEncoder {
     // mixed to the mean of left and right, and for another rate the audio is resampled, so the
     // file keeps its length and pitch instead of playing at the wrong speed.
     // True when the whole file went in; false when the cancel token stopped it (checked before
-    // each block).
+    // each block), or a block the writer failed to write (writeFailure).
     bool writeWavData(std::FILE* input, ProgressSink* progress, const CancelToken& cancel);
 
   private:
@@ -87,6 +94,7 @@ class WmaEncoder {
     WMAUDIOCREATEWRITER createWriter_ = nullptr;
     IWMAudioWriter* writer_ = nullptr;
     std::uint32_t writerChannels_ = 0;
+    std::int32_t writeFailure_ = 0;
     // Only while the writer's rate is not the CD's.
     std::unique_ptr<CdAudioResampler> resampler_;
     std::vector<std::uint8_t> resampled_;

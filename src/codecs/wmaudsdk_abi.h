@@ -29,6 +29,13 @@ typedef uint16_t WMCHAR; /* a UTF-16 code unit */
 #define WM_E_INVALIDARG ((WMRESULT)0x80070057u)
 #define WM_E_WRITE_FAULT ((WMRESULT)0x8007001Du)
 #define WM_E_NO_SUCH_FORMAT ((WMRESULT)0xC00D0BC1u) /* output format not offered */
+/* A failure of the file system (a full disk, a file size limit): the errno in the low 16 bits. */
+#define WM_E_SYSTEM_FACILITY 0x80FE0000u
+#define WM_E_FROM_ERRNO(error) ((WMRESULT)(WM_E_SYSTEM_FACILITY | ((uint32_t)(error)&0xFFFFu)))
+#define WM_ERRNO_OF(result)                                       \
+    ((((uint32_t)(result)) & 0xFFFF0000u) == WM_E_SYSTEM_FACILITY \
+         ? (int)(((uint32_t)(result)) & 0xFFFFu)                  \
+         : 0)
 
 /* Attribute data types. */
 enum { WMT_TYPE_DWORD = 0, WMT_TYPE_STRING = 1, WMT_TYPE_BINARY = 2, WMT_TYPE_BOOL = 3 };

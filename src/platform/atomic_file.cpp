@@ -138,8 +138,13 @@ bool replaceFileAtomically(const std::filesystem::path& file, std::string_view c
 
     struct stat existing {};
     mode_t mode = applyUmask ? (newFileMode & ~currentUmask()) : newFileMode;
-    if (::stat(file.c_str(), &existing) == 0)
+    if (::stat(file.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
+        // The replaced file's owner and group too, as far as this process may give them: a file
+        // shared through its group stays shared. Before the mode, which a change of owner resets.
+        if (::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0)
+            static_cast<void>(::fchown(fd.get(), static_cast<uid_t>(-1), existing.st_gid));
+    }
     if (::fchmod(fd.get(), mode) != 0)
         return fail("cannot set the permissions of", temporary);
     if (!writeAll(fd.get(), contents))

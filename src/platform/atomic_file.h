@@ -42,9 +42,9 @@ FileContents readWholeFile(const std::filesystem::path& file);
 
 // Writes the contents to a temporary file beside the target, flushes it to the disk and renames it
 // over the target, so a reader or a crash sees either the old file or the new one. An existing
-// target keeps its permission bits; a new one gets newFileMode (less the umask when
-// applyUmask). False, with error set, when any step fails; the target is then untouched.
-// Thread: any.
+// target keeps its permission bits, and its owner and group as far as this process may set them;
+// a new one gets newFileMode (less the umask when applyUmask). False, with error set, when any step
+// fails; the target is then untouched. Thread: any.
 bool replaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
                            mode_t newFileMode, bool applyUmask, std::string& error);
 

@@ -91,6 +91,8 @@ class HiveKey final : public RegistryKey {
           access_(access),
           snapshot_(std::move(snapshot)) {}
 
+    bool hasValue(std::string_view name) const override { return snapshot_.find(name) != nullptr; }
+
     std::optional<std::uint32_t> readDword(std::string_view name) const override {
         const hive::Value* value = snapshot_.find(name);
         if (!value || value->type != hive::kTypeDword)

@@ -53,6 +53,8 @@ class RegistryKey {
   public:
     virtual ~RegistryKey() = default;
 
+    // Whether a value of that name exists, whatever its type.
+    virtual bool hasValue(std::string_view name) const = 0;
     virtual std::optional<std::uint32_t> readDword(std::string_view name) const = 0;
     // Size in bytes of a string value as stored, terminating NUL included when it was written
     // with one. nullopt when missing or not a string.

@@ -148,9 +148,13 @@ std::string utf8OrLatin1ToUtf8(std::string_view bytes) {
 std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes)
         return text;
+    // A character is at most four bytes: at most three are given back. Text that is not UTF-8
+    // (a run of continuation bytes) is cut where the limit falls instead of down to nothing.
     std::size_t end = maxBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    while (end > 0 && maxBytes - end < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
+    if ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        end = maxBytes;
     return text.substr(0, end);
 }
 

@@ -129,8 +129,8 @@ bool DiscSession::discUnchanged() {
     };
     // A drive reports a change of medium once (UNIT ATTENTION): the second read answers.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        DiscToc now;
-        if (readMsfToc(engine_, handle, now) == 1)
+        DiscToc now{};
+        if (engine_.readTOCIn(handle, true, now) == 1)
             return sameDisc(now);
     }
     return false;

@@ -1,5 +1,6 @@
 #include "rip/output_naming.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -15,15 +16,36 @@ constexpr std::size_t kMaxNameBytes = 255;
 
 using text::utf8Prefix;
 
-// The parts with a single hyphen between them, empty parts included ("-Title").
+// Control characters (tab, newline, escape, DEL) and "/" and NUL become "_"; a name made only
+// of dots has its dots replaced; a leading "-" becomes "_", so that no command-line tool takes
+// the name for an option.
+std::string withHarmlessCharacters(std::string name) {
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || byte < 0x20 || byte == 0x7F)
+            c = '_';
+    }
+    if (!name.empty() && name.find_first_not_of('.') == std::string::npos)
+        name.assign(name.size(), '_');
+    if (!name.empty() && name.front() == '-')
+        name.front() = '_';
+    return name;
+}
+
+bool isBlank(std::string_view text) {
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// The parts that are not blank, with a single hyphen between them: a missing artist leaves no
+// hyphen behind ("Title", not "-Title"). Empty when every part is blank.
 std::string joined(std::initializer_list<std::string_view> parts) {
     std::string name;
-    bool first = true;
     for (const std::string_view part : parts) {
-        if (!first)
+        if (isBlank(part))
+            continue;
+        if (!name.empty())
             name += '-';
         name += part;
-        first = false;
     }
     return name;
 }
@@ -70,13 +92,7 @@ std::string makeFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 std::string safeNameComponent(std::string_view name) {
-    std::string safe(utf8Prefix(name, kMaxNameBytes));
-    for (char& c : safe)
-        if (c == '/' || c == '\0')
-            c = '_';
-    if (!safe.empty() && safe.find_first_not_of('.') == std::string::npos)
-        safe.assign(safe.size(), '_');
-    return safe;
+    return withHarmlessCharacters(std::string(utf8Prefix(name, kMaxComposedNameBytes)));
 }
 
 std::string composeBaseName(std::string_view currentBaseName, const TagInfo& tag,
@@ -85,7 +101,11 @@ std::string composeBaseName(std::string_view currentBaseName, const TagInfo& tag
         return std::string(currentBaseName);
     const NameFields fields = tag.isV1 ? NameFields{tag.Title1, tag.Artist1, tag.Album1}
                                        : NameFields{tag.Title2, tag.Artist2, tag.Album2};
-    return safeNameComponent(byRule(fields, fileNameRule));
+    const std::string composed = byRule(fields, fileNameRule);
+    // Fields that are all blank would name the file by its extension alone, a hidden file.
+    if (composed.empty())
+        return std::string(currentBaseName);
+    return safeNameComponent(composed);
 }
 
 OutputFolder prepareOutputFolder(const std::filesystem::path& ripFolder, std::string_view artist,
@@ -96,16 +116,16 @@ OutputFolder prepareOutputFolder(const std::filesystem::path& ripFolder, std::st
     std::vector<std::string> levels;
     switch (subFolderRule) {
         case 1:
-            levels = {safeNameComponent(artist)};
+            levels = {safeNameComponent(joined({artist}))};
             break;
         case 2:
-            levels = {safeNameComponent(album)};
+            levels = {safeNameComponent(joined({album}))};
             break;
         case 3:
             levels = {safeNameComponent(joined({artist, album}))};
             break;
         case 4:
-            levels = {safeNameComponent(artist), safeNameComponent(album)};
+            levels = {safeNameComponent(joined({artist})), safeNameComponent(joined({album}))};
             break;
         default:
             break;
@@ -115,7 +135,7 @@ OutputFolder prepareOutputFolder(const std::filesystem::path& ripFolder, std::st
     for (const std::string& level : levels) {
         if (!result.ok())
             break;
-        // An empty name adds no level: the files stay in the folder made so far.
+        // A blank name adds no level: the files stay in the folder made so far.
         if (level.empty())
             continue;
         result.folder /= level;
@@ -128,9 +148,10 @@ OutputFolder prepareOutputFolder(const std::filesystem::path& ripFolder, std::st
 
 std::filesystem::path outputFilePath(const std::filesystem::path& folder, std::string_view baseName,
                                      std::string_view extension) {
-    const std::string_view base = utf8Prefix(
-        baseName, extension.size() < kMaxNameBytes ? kMaxNameBytes - extension.size() : 0);
-    return folder / safeNameComponent(std::string(base) + std::string(extension));
+    const std::size_t room = std::max(extension.size(), kNameSuffixRoomBytes);
+    const std::string_view base =
+        utf8Prefix(baseName, room < kMaxNameBytes ? kMaxNameBytes - room : 0);
+    return folder / withHarmlessCharacters(std::string(base) + std::string(extension));
 }
 
 }  // namespace tonalda

@@ -284,11 +284,17 @@ TEST_F(EngineSessionsTest, SetUpsRunOnceAndCloseRestoresOnlyAfterReadTenMethods)
     fake_->addUnit(0, 0, 0, 0);
     auto engine = nativeEngine(fake_);
     const std::map<int, Bytes> expected = {
-        {1, {0x00, 0xBE, 0x00, 0xBE}}, {2, {0x00, 0xBE, 0x00, 0xBE}},
-        {3, {0x15, 0x28, 0x28, 0x15}}, {4, {0x15, 0x28, 0x28, 0x15}},
-        {5, {0x4B, 0xD8, 0xD8}},       {6, {0x4B, 0xD4, 0xD4}},
-        {7, {0x4B, 0x15, 0xD4, 0xD4}}, {8, {0x15, 0x15, 0x28, 0x28, 0x15}},
+        {1, {0x00, 0xBE, 0x00, 0xBE}},
+        {2, {0x00, 0xBE, 0x00, 0xBE}},
+        {3, {0x15, 0x28, 0x28, 0x15}},
+        {4, {0x15, 0x28, 0x28, 0x15}},
+        {5, {0x4B, 0xD8, 0xD8}},
+        {6, {0x4B, 0xD4, 0xD4}},
+        {7, {0x4B, 0x15, 0xD4, 0xD4}},
+        // Method 8 first reads the two pages it changes, and its restore puts them back.
+        {8, {0x1A, 0x1A, 0x15, 0x15, 0x28, 0x28, 0x15, 0x15, 0x15}},
     };
+    const auto pagesBefore = unit().modePages;
     for (const auto& [method, sequence] : expected) {
         SCOPED_TRACE(method);
         const int handle = open(*engine, static_cast<std::uint8_t>(method));
@@ -300,14 +306,18 @@ TEST_F(EngineSessionsTest, SetUpsRunOnceAndCloseRestoresOnlyAfterReadTenMethods)
         EXPECT_EQ(opcodes(), sequence);
         const bool restores = method == 3 || method == 4 || method == 8;
         if (restores) {
-            EXPECT_EQ(fake_->commands.back().dataOut, kRestoreList);
+            const std::size_t blockRestore = fake_->commands.size() - (method == 8 ? 3 : 1);
+            EXPECT_EQ(fake_->commands[blockRestore].dataOut, kRestoreList);
             EXPECT_EQ(unit().blockLength, 2048u);
         }
         if (method == 8) {
-            EXPECT_EQ(fake_->commands[0].cdb, (Bytes{0x15, 0x10, 0, 0, 0x14, 0}));
-            EXPECT_EQ(fake_->commands[0].dataOut[12], 0x23);
-            EXPECT_EQ(fake_->commands[1].dataOut[12], 0x01);
+            EXPECT_EQ(fake_->commands[0].cdb, (Bytes{0x1A, 0, 0x01, 0, 0xFF, 0}));
+            EXPECT_EQ(fake_->commands[2].cdb, (Bytes{0x15, 0x10, 0, 0, 0x14, 0}));
+            EXPECT_EQ(fake_->commands[2].dataOut[12], 0x23);
+            EXPECT_EQ(fake_->commands[3].dataOut[12], 0x01);
         }
+        // Every page a set-up changed is as it was once the session is closed.
+        EXPECT_EQ(unit().modePages, pagesBefore);
         if (method == 7) {
             EXPECT_EQ(fake_->commands[1].cdb, (Bytes{0x15, 0x10, 0, 0, 0x08, 0}));
         }
@@ -351,14 +361,41 @@ TEST_F(EngineSessionsTest, AutomaticChoiceSkipsRefusedAndSilentReadCd) {
     }
 }
 
+// Frames beyond the disc are refused by every method: such a refusal ends the choice at once,
+// without trying (and setting up) the other methods, and the next read chooses afresh.
+TEST_F(EngineSessionsTest, AReadPastTheDiscsEndIsNotCountedAgainstAReadMethod) {
+    fake_->addUnit(0, 0, 0, 0).leadOut = 100;
+    auto engine = nativeEngine(fake_);
+    const auto pagesBefore = unit().modePages;
+    const int handle = open(*engine);
+    fake_->commands.clear();
+    auto buffer = FrameBuffer::forFrames(10);
+    buffer.startFrame = 95;
+    EXPECT_EQ(engine->readCDAudio(handle, buffer), 4);
+    EXPECT_EQ(engine->lastSense().key(), 0x05);
+    EXPECT_EQ(engine->lastSense().asc(), 0x21);
+    EXPECT_EQ(opcodes(), (Bytes{0x00, 0xBE})) << "one probe, no other method";
+    EXPECT_EQ(sessionMethod(*engine, handle), 0);
+    EXPECT_EQ(unit().modePages, pagesBefore);
+    EXPECT_EQ(unit().blockLength, 2048u);
+
+    fake_->commands.clear();
+    buffer.startFrame = 90;
+    ASSERT_EQ(engine->readCDAudio(handle, buffer), 1);
+    EXPECT_EQ(sessionMethod(*engine, handle), 2);
+    EXPECT_EQ(opcodes(), (Bytes{0x00, 0xBE}));
+}
+
 TEST_F(EngineSessionsTest, AutomaticChoiceRestoresBlockLengthOfMethodsItGivesUp) {
     fake_->addUnit(0, 0, 0, 0).refused = {0xBE, 0x28};
     auto engine = nativeEngine(fake_);
+    const auto pagesBefore = unit().modePages;
     const int handle = open(*engine);
     auto buffer = FrameBuffer::forFrames(1);
     ASSERT_EQ(engine->readCDAudio(handle, buffer), 1);
     EXPECT_EQ(sessionMethod(*engine, handle), 5);
     EXPECT_EQ(unit().blockLength, 2048u) << "method 8 and 4 changed it and were given up";
+    EXPECT_EQ(unit().modePages, pagesBefore) << "method 8 changed pages 01 and 23";
     fake_->commands.clear();
     ASSERT_EQ(engine->closeCDHandle(handle), 1);
     EXPECT_TRUE(fake_->commands.empty()) << "method 5 has nothing to restore";

@@ -157,16 +157,15 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     }
     FakeUnit& unit = units[descriptor->second];
     const auto* cdb = header.cmdp;
-    FakeCommand logged{descriptor->second,
-                       {cdb, cdb + header.cmd_len},
-                       header.dxfer_direction,
-                       header.dxfer_len,
-                       {}};
-    if (header.dxfer_direction == SG_DXFER_TO_DEV) {
-        const auto* out = static_cast<const std::uint8_t*>(header.dxferp);
-        logged.dataOut.assign(out, out + header.dxfer_len);
-    }
-    commands.push_back(logged);
+    const auto* dataOut = static_cast<const std::uint8_t*>(header.dxferp);
+    const std::size_t dataOutBytes =
+        header.dxfer_direction == SG_DXFER_TO_DEV ? header.dxfer_len : 0;
+    if (logCommands)
+        commands.push_back({descriptor->second,
+                            {cdb, cdb + header.cmd_len},
+                            header.dxfer_direction,
+                            header.dxfer_len,
+                            {dataOut, dataOut + dataOutBytes}});
     if (unit.staleDescriptor > 0) {
         --unit.staleDescriptor;
         return EBADF;
@@ -210,6 +209,12 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
     const std::uint32_t lba =
         (std::uint32_t{cdb[2]} << 24) | (cdb[3] << 16) | (cdb[4] << 8) | cdb[5];
     std::uint32_t transferred = header.dxfer_len;
+    const bool read = opcode == 0xBE || opcode == 0x28 || opcode == 0xD8 || opcode == 0xD4;
+    const std::uint32_t count = !read ? 0 : opcode == 0xD8 ? cdb[9] : cdb[8];
+    if (read && unit.leadOut != 0 && lba + count > unit.leadOut) {
+        checkCondition(header, unit, {0x05, 0x21});
+        return 0;
+    }
     switch (opcode) {
         case 0x12:
             std::memcpy(header.dxferp, unit.inquiry.data(),
@@ -220,12 +225,37 @@ int FakeSystem::sgIo(int fd, sg_io_hdr_t& header) {
                 fillToc(header, unit.leadOut, (cdb[1] & 0x02) != 0);
             }
             break;
-        case 0x15:
-            if (logged.dataOut.size() >= 12) {
-                unit.blockLength =
-                    (logged.dataOut[9] << 16) | (logged.dataOut[10] << 8) | logged.dataOut[11];
+        case 0x15: {
+            // A header, an optional 8-byte block descriptor, then pages.
+            if (dataOutBytes < 4)
+                break;
+            std::size_t at = 4 + std::size_t{dataOut[3]};
+            if (dataOut[3] == 8 && dataOutBytes >= 12)
+                unit.blockLength = (dataOut[9] << 16) | (dataOut[10] << 8) | dataOut[11];
+            while (at + 2 <= dataOutBytes && at + 2 + dataOut[at + 1] <= dataOutBytes) {
+                const std::uint8_t code = dataOut[at] & 0x3F;
+                if (unit.modePages.contains(code))
+                    unit.modePages[code].assign(dataOut + at, dataOut + at + 2 + dataOut[at + 1]);
+                at += 2 + dataOut[at + 1];
             }
             break;
+        }
+        case 0x1A: {
+            const auto page = unit.modePages.find(cdb[2] & 0x3F);
+            if (page == unit.modePages.end()) {
+                checkCondition(header, unit, {0x05, 0x24});
+                return 0;
+            }
+            // A header, the block descriptor, then the page.
+            std::vector<std::uint8_t> reply = {0, 0, 0, 8, 0, 0, 0, 0, 0};
+            for (const int shift : {16, 8, 0})
+                reply.push_back(static_cast<std::uint8_t>(unit.blockLength >> shift));
+            reply.insert(reply.end(), page->second.begin(), page->second.end());
+            reply[0] = static_cast<std::uint8_t>(reply.size() - 1);
+            std::memcpy(header.dxferp, reply.data(),
+                        std::min<std::size_t>(reply.size(), header.dxfer_len));
+            break;
+        }
         case 0xBE:
             if (!unit.dataDisc) {
                 transferred = fillAudio(header, lba, cdb[8]);

@@ -41,7 +41,12 @@ struct FakeUnit {
     int staleDescriptor = 0;                // the next N SG_IO calls fail with EBADF
     std::uint32_t blockLength = 2048;       // set by MODE SELECT
     std::uint8_t senseResponseCode = 0x70;  // ATAPI drives set the valid bit: 0xF0
-    std::uint32_t leadOut = 0;  // READ TOC answers one data track ending here (0: no reply data)
+    // READ TOC answers one data track ending here, and reads that reach further are refused with
+    // 5/21/00 (0: no reply data, no end checked).
+    std::uint32_t leadOut = 0;
+    // Mode pages as MODE SELECT set them and MODE SENSE(6) reports them: code, length, bytes.
+    std::map<std::uint8_t, std::vector<std::uint8_t>> modePages = {
+        {0x01, {0x01, 0x06, 0x00, 0x05, 0, 0, 0, 0}}, {0x23, {0x23, 0x06, 0, 0, 0, 0, 0, 0}}};
     // The disc holds Mode 1 data sectors: READ CD with user data only and READ(10) at 2048-byte
     // blocks give 2048 bytes a frame, READ CD 0xF8 the whole raw frame, 0xF0 is refused.
     bool dataDisc = false;
@@ -84,6 +89,7 @@ class FakeSystem final : public SystemCalls {
 
     std::map<int, FakeUnit> units;
     std::vector<FakeCommand> commands;
+    bool logCommands = true;  // false: commands are answered without being logged
     std::vector<std::string> opened;     // paths, one per successful open
     std::vector<int> closed;             // descriptors
     std::map<int, int> openDescriptors;  // descriptor -> unit

@@ -78,8 +78,9 @@ TEST_F(CddbClientTest, OptionsKeepTheirLimitsEscapesAndNumericAnswers) {
 
     setCddbOption(kOptProxyAuth, "a:b", 0);
     EXPECT_EQ(cddbConfig().proxyAuthorization, "YTpi");
+    // Long credentials are kept whole: a cut Base64 text is no valid authorization.
     setCddbOption(kOptProxyAuth, std::string(200, 'x'), 0);
-    EXPECT_EQ(cddbConfig().proxyAuthorization->size(), 128u);
+    EXPECT_EQ(cddbConfig().proxyAuthorization, base64Encode(std::string(200, 'x')));
     setCddbOption(kOptProxyAuth, std::nullopt, 0);
     EXPECT_FALSE(cddbConfig().proxyAuthorization);
 }
@@ -192,6 +193,16 @@ TEST(QueryReply, ReadsStatusLinesAndMatchLinesByTheRules) {
     EXPECT_EQ(mixed[0],
               (CddbMatch{"misc", "12ab34cd", 0, "No Separator Here", "No Separator Here"}));
 
+    // A bare LF ends a line too: nothing after it reaches a title, where it would become a line
+    // of its own in a submission.
+    const auto injected = parse("200 rock 0c016602 Evil\nTTITLE0=Injected / X\r\n");
+    ASSERT_EQ(injected.size(), 1u);
+    EXPECT_EQ(injected[0], (CddbMatch{"rock", "0c016602", 1, "Evil", "Evil"}));
+    const auto listed = parse("211 x\nrock 12345678 A\nB / C\r\nmisc 12345678 D / E\n.\nx 1 F\n");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].title, "A");
+    EXPECT_EQ(listed[1], (CddbMatch{"misc", "12345678", 0, "D", "E"}));
+
     // A line is kept to 79 characters, a category to 11.
     const auto cut = parse("200 verylongcategory 0c016602 " + std::string(100, 'x') + "\r\n");
     ASSERT_EQ(cut.size(), 1u);
@@ -237,6 +248,12 @@ TEST(ReadReply, CutsTheStatusLineAndTheClosingDot) {
     EXPECT_FALSE(entryFromReadReply("401 rock 0c016602 No such CD entry\r\n", 32000));
     EXPECT_FALSE(entryFromReadReply("210 no line end", 32000));
     EXPECT_FALSE(entryFromReadReply("210 x\r\n" + std::string(100, 'e'), 100));
+    // Without its closing "." line the entry was cut short: a failed read, not a shorter entry.
+    EXPECT_FALSE(entryFromReadReply("210 x\r\n" + entry, 32000));
+    EXPECT_FALSE(entryFromReadReply("210 x\r\nTTITLE0=Mr.", 32000));
+    EXPECT_FALSE(entryFromReadReply("210 x\r\nTTITLE0=Mr.\r\n", 32000));
+    EXPECT_EQ(entryFromReadReply("210 x\n" + entry + ".\n", 32000), entry);
+    EXPECT_EQ(entryFromReadReply("210 x\r\n.\r\n", 32000), "");
     EXPECT_EQ(entryFromReadReply("210 x\r\nTTITLE0=Siivill\xe4\r\n.\r\n", 32000),
               "TTITLE0=Siivill\xc3\xa4\r\n");
 }
@@ -264,14 +281,16 @@ TEST_F(CddbClientTest, ProtocolLevelIsRaisedOnlyAfterTheServerAcceptsIt) {
     EXPECT_EQ(accepting.requests().size(), 1u);
 }
 
-TEST_F(CddbClientTest, SubmitSendsItsHeaderLinesAndLatin1Text) {
+// Below level 6 the entry goes out as ISO-8859-1, and one that ISO-8859-1 cannot hold does not go
+// out at all; at level 6 it goes out as UTF-8 and says so.
+TEST_F(CddbClientTest, SubmitSendsItsHeaderLinesAndTheTextItsLevelCanCarry) {
     CddbFixtures fixtures;
     CddbTestServer server(std::ref(fixtures));
     pointAt(server);
     setCddbOption(kOptSubmitScript, "/~cddb/submit.cgi", 0);
 
-    const std::string entry = "# xmcd\r\nDTITLE=Siivill\xc3\xa4 / \xe6\x97\xa5\r\n";
-    EXPECT_EQ(cddbSubmit(kExampleDiscId, false, "me@example.org", "rock", entry), kCddbOk);
+    const std::string latin = "# xmcd\r\nDTITLE=Siivill\xc3\xa4 / B\r\n";
+    EXPECT_EQ(cddbSubmit(kExampleDiscId, false, "me@example.org", "rock", latin), kCddbOk);
     const auto request = server.requests().at(0);
     EXPECT_EQ(request.target, "/~cddb/submit.cgi");
     EXPECT_NE(request.raw.find("\r\nCategory: rock\r\nDiscid: 0c016602\r\n"
@@ -279,11 +298,24 @@ TEST_F(CddbClientTest, SubmitSendsItsHeaderLinesAndLatin1Text) {
                                "Content-Length: "),
               std::string::npos)
         << request.raw;
-    EXPECT_EQ(request.body, "# xmcd\r\nDTITLE=Siivill\xe4 / ?\r\n\r\n");
+    EXPECT_EQ(request.body, "# xmcd\r\nDTITLE=Siivill\xe4 / B\r\n\r\n");
+
+    const std::string japanese = "# xmcd\r\nDTITLE=\xe6\x97\xa5\xe6\x9c\xac caf\xc3\xa9 / B\r\n";
+    EXPECT_EQ(cddbSubmit(kExampleDiscId, false, "me@example.org", "rock", japanese), kCddbFailed);
+    EXPECT_EQ(server.requests().size(), 1u) << "nothing with question marks went out";
+
+    setHighestVerifiedLevel(6);
+    setCddbOption(kOptProtocolLevel, std::nullopt, 6);
+    EXPECT_EQ(cddbSubmit(kExampleDiscId, false, "me@example.org", "rock", japanese), kCddbOk);
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(server.requests()[1].body, japanese + "\r\n");
+    EXPECT_NE(server.requests()[1].raw.find("Submit-Mode: submit\r\nCharset: UTF-8\r\n"
+                                            "Content-Length: "),
+              std::string::npos);
 
     fixtures.setSubmitBody("500 Missing required header information.\r\n");
-    EXPECT_EQ(cddbSubmit(kExampleDiscId, true, "me@example.org", "rock", entry), kCddbFailed);
-    EXPECT_EQ(server.requests().at(1).header("Submit-Mode"), "test");
+    EXPECT_EQ(cddbSubmit(kExampleDiscId, true, "me@example.org", "rock", latin), kCddbFailed);
+    EXPECT_EQ(server.requests().at(2).header("Submit-Mode"), "test");
 }
 
 // Servers that misbehave: the client keeps within its buffers, ends on time and reports the
@@ -315,10 +347,17 @@ TEST_F(CddbClientTest, HostileServersNeverOverflowOrHang) {
     reply = "211 x\r\n" + std::string(5000, 'c') + " 0c016602 " + std::string(5000, 't') + "\r\n";
     cddbQuery(kExampleDiscId, kExampleOffsets, 360, matches);
     EXPECT_TRUE(matches.empty());
+    // An entry cut short by the server, or by the buffer, is a failed read.
     reply = "210 rock 0c016602 CD database entry follows\r\n# xmcd\r\n# Track fr";
-    std::string entry;
+    std::string entry = "left alone";
+    EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
+    EXPECT_EQ(entry, "left alone");
+    reply = "210 rock 0c016602 CD database entry follows\r\n# xmcd\r\n" + std::string(40000, 'x') +
+            "\r\n.\r\n";
+    EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
+    reply = "210 rock 0c016602 CD database entry follows\r\n# xmcd\r\n.\r\n";
     EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbOk);
-    EXPECT_EQ(entry, "# xmcd\r\n# Track fr");
+    EXPECT_EQ(entry, "# xmcd\r\n");
     reply = "21";
     EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
     EXPECT_EQ(cddbSubmit(kExampleDiscId, false, "e", "rock", "x"), kCddbFailed);
@@ -331,6 +370,26 @@ TEST_F(CddbClientTest, HostileServersNeverOverflowOrHang) {
     EXPECT_TRUE(matches.empty());
     EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+// A server that drips its reply a byte at a time, each byte well within the idle time, is cut off
+// at the request's deadline, and what came so far is no reply.
+TEST_F(CddbClientTest, ADrippingReplyEndsAtTheRequestDeadline) {
+    CddbTestServer server(
+        [](const HttpRequest&) { return std::string("210 rock 0c016602\r\n# xmcd\r\n.\r\n"); });
+    pointAt(server);
+    server.dripReplies(std::chrono::milliseconds(20));
+    std::string entry = "left alone";
+    setCddbTimeouts({std::chrono::seconds(5), std::chrono::seconds(5), std::chrono::seconds(10)});
+    EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbOk);
+    EXPECT_EQ(entry, "# xmcd\r\n") << "the whole reply arrives before a long deadline";
+
+    setCddbTimeouts(
+        {std::chrono::seconds(5), std::chrono::seconds(5), std::chrono::milliseconds(300)});
+    EXPECT_EQ(cddbPost("/~cddb/cddb.cgi", "cmd=x", std::nullopt, kReadReplySize), "");
+    entry = "left alone";
+    EXPECT_EQ(cddbRead(CddbMatch{"rock", "0c016602", 1, "A", "B"}, entry), kCddbFailed);
+    EXPECT_EQ(entry, "left alone");
 }
 
 TEST_F(CddbClientTest, UnreachableServersGiveEmptyReplies) {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "cdinfo/cddb_commands.h"
@@ -22,7 +23,9 @@
 #include "cdinfo/disc_info.h"
 #include "cdinfo/fake_disc_view.h"
 #include "cdinfo/xmcd_entry.h"
+#include "codecs/genres.h"
 #include "platform/job_thread.h"
+#include "platform/text_codec.h"
 
 namespace tonalda::cddb {
 namespace {
@@ -130,6 +133,14 @@ class CddbJobsTest : public ::testing::Test {
         std::filesystem::remove_all(folder_);
     }
 
+    // Runs one more lookup of the example disc and gives the requests it sent.
+    std::vector<HttpRequest> requestsOfALookup() {
+        server_.clearRequests();
+        FakeDiscView view;
+        EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+        return server_.requests();
+    }
+
     CddbFixtures fixtures_;
     CddbTestServer server_{std::ref(fixtures_)};
     FreeDbSettings settings_;
@@ -138,16 +149,16 @@ class CddbJobsTest : public ::testing::Test {
 
 void expectExampleLookupResult(FakeDiscView& view) {
     const DiscInfo info = view.discInfo().snapshot();
-    EXPECT_EQ(info.artist, "Some Artist");  // from the query reply, not the entry
-    EXPECT_EQ(info.album, "Some Album");
+    EXPECT_EQ(info.artist, "Entry Artist");  // from the entry, whose DTITLE is never cut
+    EXPECT_EQ(info.album, "Entry Album");
     EXPECT_EQ(info.genreIndex, 17);
     EXPECT_TRUE(info.infoPresent);
     EXPECT_EQ(view.titles(), (std::vector<std::string>{"First \xc3\xa4", "Second"}));
     const TagInfo tag = view.rowTag(0);
     EXPECT_EQ(tag.isV1, 1);
     EXPECT_EQ(tag.Title1, "First \xc3\xa4");
-    EXPECT_EQ(tag.Artist1, "Some Artist");
-    EXPECT_EQ(tag.Album1, "Some Album");
+    EXPECT_EQ(tag.Artist1, "Entry Artist");
+    EXPECT_EQ(tag.Album1, "Entry Album");
     EXPECT_EQ(tag.Genre1, 17);
     EXPECT_EQ(view.rowTag(1).Title1, "Second");
     EXPECT_EQ(view.recordedPrompts().texts(), std::vector<std::string>{"CDDB Query Success."});
@@ -171,20 +182,90 @@ TEST_F(CddbJobsTest, LookupThroughTheHostOverrideFillsDiscInfoAndRows) {
     EXPECT_EQ(requests[0].raw, testing::exampleQueryRequest(4));
     EXPECT_EQ(requests[1].command(), "cddb read rock 0c016602");
 
-    // The next lookup verifies level 5 with this job's options and sends the worked example.
-    server_.clearRequests();
-    FakeDiscView again;
-    EXPECT_EQ(runCddbLookup(again, settings_), LookupOutcome::Success);
-    requests = server_.requests();
+    // The next lookup verifies level 6 (UTF-8) with this job's options and sends the worked
+    // example at that level.
+    requests = requestsOfALookup();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].raw, testing::kExampleLscatRequest);
-    EXPECT_EQ(requests[1].raw, testing::exampleQueryRequest(5));
+    EXPECT_EQ(requests[0].raw, testing::exampleLscatRequest(6));
+    EXPECT_EQ(requests[1].raw, testing::exampleQueryRequest(6));
 
     // Later lookups in the run need no lscat.
-    server_.clearRequests();
-    FakeDiscView third;
-    runCddbLookup(third, settings_);
-    EXPECT_EQ(server_.requests().size(), 2u);
+    EXPECT_EQ(requestsOfALookup().size(), 2u);
+}
+
+// A server that speaks level 5 at most: level 6 is refused, and the lookup goes on at level 5 with
+// the requests of the worked example, byte for byte.
+TEST_F(CddbJobsTest, AServerWithoutLevelSixIsAskedForLevelFive) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    fixtures_.setHighestLevel(5);
+    // The options as a last lookup left them.
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());
+    setCddbOption(kOptEmail, "me@example.org", 0);
+    setCddbOption(kOptClientName, "Marrowby v1.01", 0);
+    auto requests = requestsOfALookup();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].raw, testing::exampleLscatRequest(6));
+    EXPECT_EQ(requests[1].raw, testing::kExampleLscatRequest);
+    EXPECT_EQ(requests[2].raw, testing::exampleQueryRequest(5));
+    EXPECT_EQ(getCddbOption(kOptProtocolLevel), 5);
+
+    // Level 5 is verified now; level 6 is asked for again, as a refused level always is.
+    requests = requestsOfALookup();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].raw, testing::exampleLscatRequest(6));
+    EXPECT_EQ(requests[1].raw, testing::exampleQueryRequest(5));
+}
+
+// Titles a server holds in UTF-8 come whole at level 6; a server without it sends ISO-8859-1,
+// which has no room for them.
+TEST_F(CddbJobsTest, NonLatinTitlesArriveWholeAtLevelSix) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    const std::string artist = "\xe5\xb1\xb1\xe7\x94\xb0 \xe5\xa4\xaa\xe9\x83\x8e";
+    const std::string album = "\xe4\xba\xa4\xe9\x9f\xbf\xe6\x9b\xb2\xe9\x9b\x86";
+    const std::string title = "\xe7\xac\xac\xe4\xb8\x80 caf\xc3\xa9";
+    fixtures_.setQueryReply("0c016602",
+                            "200 classical 0c016602 " + artist + " / " + album + "\r\n");
+    std::string entry = kExampleEntry;
+    entry.replace(entry.find("Entry Artist / Entry Album"), 26, artist + " / " + album);
+    entry.replace(entry.find("First \xe4"), 7, title);
+    fixtures_.setEntry("0c016602", entry);
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());
+
+    FakeDiscView view;
+    EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+    EXPECT_EQ(view.discInfo().snapshot().artist, artist);
+    EXPECT_EQ(view.discInfo().snapshot().album, album);
+    EXPECT_EQ(view.rowTag(0).Title1, title);
+
+    fixtures_.setHighestLevel(5);
+    resetCddbConfig();
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());
+    FakeDiscView old;
+    EXPECT_EQ(runCddbLookup(old, settings_), LookupOutcome::Success);
+    EXPECT_EQ(old.rowTag(0).Title1, "?? caf\xc3\xa9");
+}
+
+// The album title of a match line of 80 characters or more is cut; the entry holds it whole, and
+// the disc's fields keep their 80 characters. An entry that does not parse leaves the match line's.
+TEST_F(CddbJobsTest, ArtistAndAlbumComeWholeFromTheEntry) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    const std::string album =
+        "The Complete Recordings of the Last Tour, Volume " + std::string(60, 'X') + "\xc3\xa9nd";
+    fixtures_.setQueryReply("0c016602", "200 rock 0c016602 Some Artist / " + album + "\r\n");
+    std::string entry = kExampleEntry;
+    entry.replace(entry.find("Entry Artist / Entry Album"), 26, "Some Artist / " + album);
+    fixtures_.setEntry("0c016602", entry);
+    FakeDiscView view;
+    EXPECT_EQ(runCddbLookup(view, settings_), LookupOutcome::Success);
+    EXPECT_EQ(view.discInfo().snapshot().album, album.substr(0, 80));
+    EXPECT_EQ(view.rowTag(1).Album1, album.substr(0, 80));
+    EXPECT_EQ(view.discInfo().snapshot().artist, "Some Artist");
+
+    fixtures_.setEntry("0c016602", "# xmcd\r\n\r\nDTITLE=broken\r\n");
+    FakeDiscView unparsed;
+    EXPECT_EQ(runCddbLookup(unparsed, settings_), LookupOutcome::EntryUnparsed);
+    const std::string cutLine = ("200 rock 0c016602 Some Artist / " + album).substr(0, 79);
+    EXPECT_EQ(unparsed.discInfo().snapshot().album, cutLine.substr(cutLine.find(" / ") + 3));
 }
 
 TEST_F(CddbJobsTest, LookupThroughTheProxySettingsSendsAbsoluteUrlsAndCredentials) {
@@ -237,6 +318,21 @@ TEST_F(CddbJobsTest, LookupThroughTinyproxyNeedsTheRightCredentials) {
     EXPECT_EQ(refused.recordedPrompts().texts(),
               std::vector<std::string>{"No matches in CDDB database..."});
     EXPECT_EQ(refused.discInfo().snapshot(), DiscInfo{});
+
+    // Credentials longer than 96 bytes (128 Base64 characters) go out whole.
+    {
+        const std::string longPassword(120, 'p');
+        std::filesystem::create_directories(folder_ / "long");
+        Tinyproxy longProxy(folder_ / "long", "ripper", longPassword);
+        ASSERT_TRUE(longProxy.listening());
+        settings_.pport = longProxy.port();
+        settings_.pass = longPassword;
+        server_.clearRequests();
+        FakeDiscView longView;
+        EXPECT_EQ(runCddbLookup(longView, settings_), LookupOutcome::Success);
+        EXPECT_EQ(longView.recordedPrompts().texts(),
+                  std::vector<std::string>{"CDDB Query Success."});
+    }
 }
 
 TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
@@ -265,6 +361,19 @@ TEST_F(CddbJobsTest, LookupFailuresShowTheirMessagesAndChangeNothingElse) {
               std::vector<std::string>{"Error retrieving CDDB info..."});
     EXPECT_EQ(readFails.discInfo().snapshot(), DiscInfo{});
 
+    // An entry larger than the read buffer arrives cut: a failed read, not a success with the
+    // titles wiped.
+    fixtures_.setQueryReply("0c016602", "200 rock 0c016602 Some Artist / Some Album\r\n");
+    std::string huge = kExampleEntry;
+    huge.insert(huge.find("DISCID"), std::string(40000, '#') + "\r\n");
+    fixtures_.setEntry("0c016602", huge);
+    FakeDiscView tooLong;
+    EXPECT_EQ(runCddbLookup(tooLong, settings_), LookupOutcome::ReadFailed);
+    EXPECT_EQ(tooLong.recordedPrompts().texts(),
+              std::vector<std::string>{"Error retrieving CDDB info..."});
+    EXPECT_EQ(tooLong.sink().messagesOf(UM_SET_TRACK_TITLE).size(), 0u);
+    EXPECT_EQ(tooLong.discInfo().snapshot(), DiscInfo{});
+
     // The entry does not parse: disc information is set, titles are not, no message.
     fixtures_.setQueryReply("0c016602",
                             "210 exact\r\njazz 0c016602 Some Artist / Some Album\r\n"
@@ -289,6 +398,26 @@ TEST_F(CddbJobsTest, LookupAgainstAServerThatNeverAnswersEndsWithItsMessage) {
               std::vector<std::string>{"No matches in CDDB database..."});
 }
 
+// A server dripping its replies a byte at a time: the lookup ends at each request's deadline with
+// the message of the step that failed, and the disc is left as it was.
+TEST_F(CddbJobsTest, ALookupAgainstADrippingServerEndsWithItsFailureMessage) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbTimeouts(
+        {std::chrono::seconds(5), std::chrono::seconds(5), std::chrono::milliseconds(300)});
+    server_.dripReplies(std::chrono::milliseconds(20), "query");
+    FakeDiscView query;
+    EXPECT_EQ(runCddbLookup(query, settings_), LookupOutcome::NoMatches);
+    EXPECT_EQ(query.recordedPrompts().texts(),
+              std::vector<std::string>{"No matches in CDDB database..."});
+
+    server_.dripReplies(std::chrono::milliseconds(20), "read");
+    FakeDiscView read;
+    EXPECT_EQ(runCddbLookup(read, settings_), LookupOutcome::ReadFailed);
+    EXPECT_EQ(read.recordedPrompts().texts(),
+              std::vector<std::string>{"Error retrieving CDDB info..."});
+    EXPECT_EQ(read.discInfo().snapshot(), DiscInfo{});
+}
+
 // The lookup stopped while the server holds its request, first while the protocol level is
 // verified, then while the disc is queried.
 TEST_F(CddbJobsTest, ALookupCancelledWhileTheServerIsSlowEndsAtOnceAndChangesNothing) {
@@ -301,7 +430,7 @@ TEST_F(CddbJobsTest, ALookupCancelledWhileTheServerIsSlowEndsAtOnceAndChangesNot
         // The level's check goes out with the port the last job left.
         setCddbOption(kOptServerPort, std::nullopt, server_.port());
         if (levelVerified)
-            setHighestVerifiedLevel(5);
+            setHighestVerifiedLevel(6);
         FakeDiscView view;
         view.fillDefaultTitles();
         view.discInfo().update([](DiscInfo& info) { info.artist = "Kept"; });
@@ -457,16 +586,64 @@ TEST_F(SubmitTest, FormatsTheWorkedExampleEntry) {
     ASSERT_TRUE(parsed.parse());
     EXPECT_EQ(parsed.trackTitle(1), "Two \xc3\xa4");
 
-    EXPECT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 5, entry), kSubmitComplete);
-    EXPECT_NE(entry.text.find("DTITLE=Some Artist / Some Album\r\nDYEAR= \r\n"
-                              "DGENRE=classic rock\r\nTTITLE0="),
-              std::string::npos);
+    for (const int level : {5, 6}) {
+        EXPECT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), level, entry),
+                  kSubmitComplete);
+        EXPECT_NE(entry.text.find("DTITLE=Some Artist / Some Album\r\nDYEAR= \r\n"
+                                  "DGENRE=classic rock\r\nTTITLE0="),
+                  std::string::npos)
+            << level;
+    }
 
     const std::string dump = entry.dump();
     ASSERT_EQ(dump.size(), 65536u);
     EXPECT_EQ(dump.substr(0, 4), std::string("\x02\x66\x01\x0c", 4));
     EXPECT_EQ(dump.substr(4, entry.text.size()), entry.text);
     EXPECT_EQ(dump.find_first_not_of('\0', 4 + entry.text.size()), std::string::npos);
+}
+
+// Text from a lookup or the user cannot add lines to a submission, and long titles go out on
+// continuation lines that every reader takes, our own strict parser included.
+TEST_F(SubmitTest, TitlesAreEscapedAndLongOnesContinuedOnMoreLines) {
+    view_.discInfo().update([](DiscInfo& info) {
+        info.artist = "Evil\nTTITLE0=Injected\r\nDTITLE=X";
+        info.album = "Back\\slash\tTab";
+    });
+    std::string longTitle;
+    for (int i = 0; i < 300; ++i)
+        longTitle += "\u65e5";  // three bytes each: 900 bytes
+    longTitle += "\\n";
+    view_.setTrackTitle(0, longTitle);
+    SubmitEntry entry;
+    ASSERT_EQ(formatSubmitEntry(view_, view_.discInfo().snapshot(), 4, entry), kSubmitComplete);
+
+    EXPECT_NE(entry.text.find("\r\nDTITLE=Evil\\nTTITLE0=Injected\\nDTITLE=X / "
+                              "Back\\\\slash\\tTab\r\n"),
+              std::string::npos)
+        << entry.text;
+    std::size_t lineStart = 0;
+    int titleLines = 0;
+    while (lineStart < entry.text.size()) {
+        const std::size_t end = entry.text.find("\r\n", lineStart);
+        ASSERT_NE(end, std::string::npos);
+        const std::string line = entry.text.substr(lineStart, end - lineStart);
+        EXPECT_LE(line.size() + 2, 256u) << line;
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+        EXPECT_TRUE(text::isValidUtf8(line)) << "a character was split: " << line;
+        EXPECT_FALSE(line.ends_with("\\") && !line.ends_with("\\\\")) << "an escape was split";
+        titleLines += line.starts_with("TTITLE0=");
+        lineStart = end + 2;
+    }
+    EXPECT_EQ(titleLines, 4);
+    EXPECT_EQ(entry.text.find("\r\nTTITLE0=Injected"), std::string::npos);
+
+    // Our strict parser reads it back whole: the title joined from its lines, the disc title on
+    // one DTITLE line.
+    XmcdEntry parsed(entry.text);
+    ASSERT_TRUE(parsed.parse());
+    EXPECT_EQ(parsed.trackTitle(0), longTitle.substr(0, longTitle.size() - 2) + "\\\\n");
+    EXPECT_EQ(parsed.artist(), "Evil\\nTTITLE0=Injected\\nDTITLE=X");
+    EXPECT_EQ(parsed.trackCount(), 2);
 }
 
 TEST_F(SubmitTest, RefusalsAreShownAndDumpedAndRevisionsCount) {
@@ -507,7 +684,7 @@ TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
     const auto requests = server_.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].target, "/~cddb/submit.cgi");
-    EXPECT_EQ(requests[0].header("Category"), "classic rock");
+    EXPECT_EQ(requests[0].header("Category"), "rock");  // Classic Rock is not a category
     EXPECT_EQ(requests[0].header("Discid"), "0c016602");
     EXPECT_EQ(requests[0].header("User-Email"), "me@example.org");
     EXPECT_EQ(requests[0].header("Submit-Mode"), "submit");
@@ -517,6 +694,60 @@ TEST_F(SubmitTest, SubmitJobSendsTheEntryAndReportsTheServersAnswer) {
     ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
     EXPECT_EQ(view_.recordedPrompts().texts().back(), "Error submitting entry");
     EXPECT_EQ(view_.discInfo().snapshot().submitRevision, 2);
+}
+
+// A title that ISO-8859-1 cannot hold: the submission asks the server for level 6 and goes out as
+// UTF-8; a server without level 6 gets nothing, and the user is told which line could not go.
+TEST_F(SubmitTest, ANonLatinEntryGoesOutAsUtf8OrNotAtAll) {
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());
+    const std::string title = "\xe6\x97\xa5\xe6\x9c\xac caf\xc3\xa9";
+    view_.setTrackTitle(0, title);
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
+    EXPECT_EQ(view_.recordedPrompts().texts().back(), "Entry submitted");
+    auto requests = server_.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].command(), "cddb lscat");
+    EXPECT_EQ(requests[0].protocolLevel(), 6);
+    EXPECT_EQ(requests[1].header("Charset"), "UTF-8");
+    EXPECT_NE(requests[1].body.find("\r\nTTITLE0=" + title + "\r\nTTITLE1=Two \xc3\xa4\r\n"),
+              std::string::npos);
+
+    resetCddbConfig();
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());
+    fixtures_.setHighestLevel(5);
+    server_.clearRequests();
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
+    EXPECT_EQ(view_.recordedPrompts().texts().back(), submitLatin1RefusalText("TTITLE0=" + title));
+    ASSERT_EQ(server_.requests().size(), 1u);
+    EXPECT_EQ(server_.requests()[0].command(), "cddb lscat");
+}
+
+// Every genre goes out under one of the eleven categories; a genre named like a category, and
+// the genre a lookup gives for each category, go back under that category.
+TEST_F(SubmitTest, TheCategoryIsOneTheServerTakes) {
+    const std::set<std::string_view> categories = {"blues",  "classical", "country",   "data",
+                                                   "folk",   "jazz",      "misc",      "newage",
+                                                   "reggae", "rock",      "soundtrack"};
+    for (int genre = -1; genre <= kGenreCount; ++genre)
+        EXPECT_TRUE(categories.contains(submitCategoryOfGenre(genre))) << genre;
+    for (const std::string_view category : categories) {
+        const int looked = genreIndexOfCategory(category);
+        EXPECT_EQ(submitCategoryOfGenre(looked),
+                  category == "data" || category == "newage" ? "misc" : category)
+            << category;
+    }
+    EXPECT_EQ(submitCategoryOfGenre(10), "newage");      // New Age
+    EXPECT_EQ(submitCategoryOfGenre(1), "rock");         // Classic Rock
+    EXPECT_EQ(submitCategoryOfGenre(103), "classical");  // Opera
+
+    // A disc without a genre goes out as misc, not with an empty category.
+    ScopedEnv host("TONALDA_CDDB_HOST", "127.0.0.1");
+    setCddbOption(kOptServerPort, std::nullopt, server_.port());
+    view_.discInfo().update([](DiscInfo& info) { info.genreIndex = -1; });
+    ASSERT_TRUE(submitAndWait(view_, settings_, folder_));
+    EXPECT_EQ(view_.recordedPrompts().texts().back(), "Entry submitted");
+    EXPECT_EQ(server_.requests().back().header("Category"), "misc");
 }
 
 }  // namespace

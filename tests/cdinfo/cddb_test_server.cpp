@@ -9,10 +9,13 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/text_codec.h"
 
 namespace tonalda::testing {
 namespace {
@@ -123,6 +126,12 @@ std::string HttpRequest::command() const {
     return command;
 }
 
+int HttpRequest::protocolLevel() const {
+    const std::string form = method == "GET" ? target : body;
+    const auto at = form.find("&proto=");
+    return at == std::string::npos ? 0 : std::atoi(form.c_str() + at + 7);
+}
+
 std::string HttpRequest::header(const std::string& name) const {
     for (const auto& [key, value] : headers)
         if (lower(key) == lower(name))
@@ -199,7 +208,36 @@ void CddbTestServer::serve(int client) {
                 return;
         }
     }
-    sendAll(client, responder_(request));
+    const std::string reply = responder_(request);
+    std::chrono::milliseconds perByte{0};
+    {
+        std::lock_guard lock(mutex_);
+        std::istringstream words(request.command());
+        std::string cddb, verb;
+        words >> cddb >> verb;
+        if (dripVerb_.empty() || dripVerb_ == verb)
+            perByte = dripPerByte_;
+    }
+    if (perByte.count() > 0)
+        drip(client, reply, perByte);
+    else
+        sendAll(client, reply);
+}
+
+void CddbTestServer::dripReplies(std::chrono::milliseconds perByte, const std::string& verb) {
+    std::lock_guard lock(mutex_);
+    dripPerByte_ = perByte;
+    dripVerb_ = verb;
+}
+
+void CddbTestServer::drip(int client, const std::string& reply, std::chrono::milliseconds perByte) {
+    for (const char byte : reply) {
+        if (!sendAll(client, std::string(1, byte)))
+            return;  // the client gave up
+        pollfd stop{stopPipe_[0], POLLIN, 0};
+        if (::poll(&stop, 1, static_cast<int>(perByte.count())) != 0)
+            return;
+    }
 }
 
 CddbFixtures::CddbFixtures() {
@@ -250,6 +288,17 @@ void CddbFixtures::setEntry(const std::string& discId, const std::string& entry)
     entries_[discId] = entry;
 }
 
+namespace {
+
+// What a server sends below level 6: ISO-8859-1 for text it holds as UTF-8.
+std::string atLevel(const std::string& body, int level) {
+    if (level >= 6 || !text::isValidUtf8(body))
+        return body;
+    return text::utf8ToLatin1(body);
+}
+
+}  // namespace
+
 std::string CddbFixtures::operator()(const HttpRequest& request) const {
     if (request.target.find("submit.cgi") != std::string::npos) {
         if (!submitOverride_.empty())
@@ -260,6 +309,9 @@ std::string CddbFixtures::operator()(const HttpRequest& request) const {
         return httpReply(crlf(testdata(complete ? "replies/submit-200-from-submit.cgi.txt"
                                                 : "replies/submit-500-from-submit.cgi.txt")));
     }
+    const int level = request.protocolLevel();
+    if (level > highestLevel_)
+        return httpReply("501 Illegal protocol level.\r\n");
     std::istringstream words(request.command());
     std::string cddb, verb;
     words >> cddb >> verb;
@@ -269,7 +321,7 @@ std::string CddbFixtures::operator()(const HttpRequest& request) const {
         std::string id;
         words >> id;
         const auto found = queries_.find(id);
-        return httpReply(found != queries_.end() ? found->second
+        return httpReply(found != queries_.end() ? atLevel(found->second, level)
                                                  : "202 No match for disc ID " + id + ".\r\n");
     }
     if (verb == "read") {
@@ -282,8 +334,8 @@ std::string CddbFixtures::operator()(const HttpRequest& request) const {
         if (!entry.ends_with("\n"))
             entry += "\r\n";
         return httpReply("210 " + category + " " + id +
-                         " CD database entry follows (until terminating `.')\r\n" + entry +
-                         ".\r\n");
+                         " CD database entry follows (until terminating `.')\r\n" +
+                         atLevel(entry, level) + ".\r\n");
     }
     return httpReply("500 Unrecognized command.\r\n");
 }

@@ -3,6 +3,7 @@
 // answers through a responder; it can also misbehave (never answer, send raw bytes).
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -22,6 +23,8 @@ struct HttpRequest {
     // string of a GET.
     std::string command() const;
     std::string header(const std::string& name) const;
+    // The "proto" of the hello, 0 without one.
+    int protocolLevel() const;
 };
 
 class CddbTestServer {
@@ -37,12 +40,16 @@ class CddbTestServer {
 
     int port() const { return port_; }
     void setMode(Mode mode) { mode_ = mode; }
+    // Sends the replies to commands with this verb ("query", "read"; empty: every request) one
+    // byte at a time, `perByte` apart; zero sends them whole again.
+    void dripReplies(std::chrono::milliseconds perByte, const std::string& verb = {});
     std::vector<HttpRequest> requests() const;
     void clearRequests();
 
   private:
     void run();
     void serve(int client);
+    void drip(int client, const std::string& reply, std::chrono::milliseconds perByte);
 
     int listenFd_ = -1;
     int stopPipe_[2] = {-1, -1};
@@ -50,12 +57,17 @@ class CddbTestServer {
     std::atomic<Mode> mode_{Mode::Answer};
     Responder responder_;
     mutable std::mutex mutex_;
+    std::chrono::milliseconds dripPerByte_{0};
+    std::string dripVerb_;
     std::vector<HttpRequest> requests_;
     std::thread thread_;
 };
 
 // Answers like a freedb cddb.cgi from the files in testdata/cddb: query replies by disc ID
-// (202 for an unknown one), read replies from the entries, lscat, and submit 200 or 500.
+// (202 for an unknown one), read replies from the entries, lscat, and submit 200 or 500. It speaks
+// the protocol levels up to its highest (6 unless set): a command asking for a higher one gets
+// "501 Illegal protocol level.", and below level 6 text it holds as UTF-8 goes out as
+// ISO-8859-1, with "?" for what that cannot hold, as servers send it.
 class CddbFixtures {
   public:
     CddbFixtures();
@@ -67,6 +79,7 @@ class CddbFixtures {
     void setEntry(const std::string& discId, const std::string& entry);
     void setLscatBody(const std::string& body) { lscat_ = body; }
     void setSubmitBody(const std::string& body) { submitOverride_ = body; }
+    void setHighestLevel(int level) { highestLevel_ = level; }
 
     static std::string testdata(const std::string& relative);
     // The text with every lone LF turned into CR LF, as the server sends it.
@@ -78,13 +91,16 @@ class CddbFixtures {
     std::map<std::string, std::string> entries_;
     std::string lscat_;
     std::string submitOverride_;
+    int highestLevel_ = 6;
 };
 
 // The requests of the worked-example disc (tracks at 00:02:00 and 03:10:20, lead-out 06:00:00)
 // as they go on the wire, for e-mail me@example.org and the client text "Marrowby v1.01".
-inline const std::string kExampleLscatRequest =
-    "GET /~cddb/cddb.cgi?cmd=cddb+lscat&hello=me+example.org+Marrowby+v1.01&proto=5 "
-    "HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Cordane090\r\n\r\n";
+inline std::string exampleLscatRequest(int level) {
+    return "GET /~cddb/cddb.cgi?cmd=cddb+lscat&hello=me+example.org+Marrowby+v1.01&proto=" +
+           std::to_string(level) + " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Cordane090\r\n\r\n";
+}
+inline const std::string kExampleLscatRequest = exampleLscatRequest(5);
 inline std::string exampleQueryRequest(int level) {
     const std::string body =
         "cmd=cddb+query+0c016602+2+150+14270+360&hello=me+example.org+Marrowby+v1.01&proto=" +

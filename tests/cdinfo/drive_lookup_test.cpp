@@ -35,9 +35,10 @@ TEST_F(DriveLookupTest, TheDiscInTheDriveIsLookedUpAndKeptInTheLibrary) {
 
     testing::CddbFixtures fixtures;
     fixtures.setQueryReply("0c016602", "200 jazz 0c016602 Drive Artist / Drive Album\r\n");
-    fixtures.setEntry("0c016602",
-                      "# Track frame offsets:\n# 150\n# 14270\n# Disc length: 360\n# Revision: 0\n"
-                      "DISCID=0c016602\nDTITLE=x\nTTITLE0=Uno\nTTITLE1=Dos\n");
+    fixtures.setEntry(
+        "0c016602",
+        "# Track frame offsets:\n# 150\n# 14270\n# Disc length: 360\n# Revision: 0\n"
+        "DISCID=0c016602\nDTITLE=Drive Artist / Drive Album\nTTITLE0=Uno\nTTITLE1=Dos\n");
     testing::CddbTestServer server(std::ref(fixtures));
     setenv("TONALDA_CDDB_HOST", "127.0.0.1", 1);
     cddb::resetCddbConfig();

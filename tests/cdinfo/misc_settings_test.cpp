@@ -51,6 +51,27 @@ TEST_F(MiscSettingsTest, LoadStopsAtTheFirstMissingNumberAndSkipsMissingFolders)
     EXPECT_EQ(settings.initEnc, 1);
 }
 
+TEST_F(MiscSettingsTest, AFolderStoredAsANumberFailsTheLoad) {
+    auto key = installKey();
+    for (const char* name :
+         {"ASPI", "AutoDetect", "Passthru", "TOC", "AutoRead", "AutoSave", "InitEnc", "InitRipper"})
+        key->writeDword(name, 0);
+    key->writeDword("Temppath", 5);
+    key->writeString("CDDBpath", "/lib/cd");
+    MiscSettings settings;
+    EXPECT_FALSE(settings.load(registry_));
+    EXPECT_EQ(settings.cddbPath, "");  // not reached
+
+    key->writeString("Temppath", "/tmp/t");
+    key->writeDword("CDDBpath", 1);
+    EXPECT_FALSE(settings.load(registry_));
+    EXPECT_EQ(settings.tempPath, "/tmp/t");
+
+    key->writeString("CDDBpath", "/lib/cd");
+    EXPECT_TRUE(settings.load(registry_));
+    EXPECT_EQ(settings.cddbPath, "/lib/cd");
+}
+
 TEST_F(MiscSettingsTest, SaveWritesFlagsAsZeroOrOneAndReloads) {
     installKey();
     MiscSettings edited;

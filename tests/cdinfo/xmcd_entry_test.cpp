@@ -13,12 +13,14 @@ namespace {
 
 using testing::CddbFixtures;
 
-// An entry as the lookup job parses it: the text of a read reply, converted to UTF-8, with the
-// strict checks off.
+// An entry as the lookup job parses it: the text of a read reply, up to its closing "." line,
+// converted to UTF-8, with the strict checks off.
 XmcdEntry lookupEntry(const std::string& file) {
-    const std::string raw = CddbFixtures::testdata("entries/" + file);
-    const auto text =
-        entryFromReadReply("210 misc 00000000 CD database entry follows\r\n" + raw, kReadReplySize);
+    std::string raw = CddbFixtures::testdata("entries/" + file);
+    if (!raw.ends_with("\n"))
+        raw += "\r\n";
+    const auto text = entryFromReadReply(
+        "210 misc 00000000 CD database entry follows\r\n" + raw + ".\r\n", kReadReplySize);
     XmcdEntry entry(text.value_or(""));
     entry.setOption(kXmcdOptionStrictCheck, false);
     return entry;
@@ -200,6 +202,9 @@ TEST(XmcdRules, StrictChecksAtTheEnd) {
         "#\n# Disc length: 100 seconds\n#\n# Revision: 2\n";  // 7500 frames
     EXPECT_FALSE(parses(smallEntry(longDisc)));
     EXPECT_TRUE(parses(smallEntry(longDisc), false));
+    // Both sides of the limit: the last track (at frame 9000) must start before the disc ends.
+    EXPECT_FALSE(parses(smallEntry("#\n# Disc length: 120 seconds\n#\n# Revision: 2\n")));
+    EXPECT_TRUE(parses(smallEntry("#\n# Disc length: 121 seconds\n#\n# Revision: 2\n")));
     const std::string hdr = "#\n# Disc length: 200 seconds\n#\n# Revision: 2\n";
     EXPECT_FALSE(parses(smallEntry(hdr, "TTITLE0=x\nTTITLE1=y\n")));  // track 2 has no title
     XmcdEntry missing(smallEntry(hdr, "TTITLE0=x\nTTITLE1=y\n"));

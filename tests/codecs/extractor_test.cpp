@@ -9,11 +9,14 @@
 #include <optional>
 
 #include "cdaccess/cdrom_settings.h"
+#include "cdaccess/fake_system.h"
 #include "cdaccess/jitter.h"
 #include "codecs/wav_writer.h"
 #include "platform/cancel_token.h"
 #include "platform/prompter.h"
 #include "support/recording_progress.h"
+#include "support/shared_objects_scope.h"
+#include "support/temp_dir.h"
 #include "support/vdrive_fixture.h"
 
 namespace tonalda {
@@ -295,6 +298,121 @@ TEST_F(ExtractorTest, UnworkableSettingsAreBroughtIntoRangeAndSaidOncePerJob) {
     settings_.overlap = 3;
     fitExtractionParameters(settings_, note);
     EXPECT_TRUE(note.empty());
+}
+
+// The frame after a range in the middle of the disc cannot be read: a read landing early must
+// not have the range's last frame completed with zeros, as only the lead-out may. Every
+// extraction either fails or holds the disc's audio, shifted as the drive placed it.
+class ExtractorRangeEndTest : public test::VirtualDriveTest {
+  protected:
+    void SetUp() override {
+        std::string drives = kDisc + ",noaudio";
+        for (int seed = 1; seed <= 6; ++seed)
+            drives += ";" + kDisc + ",noaudio,jitter=" + std::to_string(kLargeJitterBytes) +
+                      ",seed=" + std::to_string(seed * 7) + ",fail=700-700";
+        startEngine(drives);
+        settings_.blockSize = 26;
+        settings_.jitterCheck = 1;
+        settings_.overlap = 3;
+        settings_.always = 1;
+    }
+
+    int open(int unit) {
+        CdHandleRequest request;
+        request.adapter = drives_.drives[unit].adapter;
+        request.target = drives_.drives[unit].target;
+        request.lun = drives_.drives[unit].lun;
+        request.jitterCheckFrames = 1;
+        request.overlapFrames = 3;
+        return engine_->getCDHandle(&request);
+    }
+
+    CdRomSettings settings_;
+    CancelToken cancel_;
+    RecordingPrompter prompter_;
+};
+
+TEST_F(ExtractorRangeEndTest, TheLastFrameBeforeAnUnreadableFrameIsNeverMadeUp) {
+    const int exact = open(0);
+    std::string disc;
+    FrameBuffer block = FrameBuffer::forFrames(20);
+    for (std::uint32_t at = 0; at < 702; at += block.frameCount) {
+        block.startFrame = at;
+        block.frameCount = std::min<std::uint32_t>(20, 702 - at);
+        ASSERT_EQ(engine_->readCDAudio(exact, block), 1);
+        disc.append(reinterpret_cast<const char*>(block.data.data()), block.length);
+    }
+    const std::string around = std::string(kLargeJitterBytes, '\0') +
+                               disc.substr(0, 700 * kFrameBytes + kLargeJitterBytes);
+    int failed = 0;
+    for (int unit = 1; unit <= 6; ++unit) {
+        const int handle = open(unit);
+        for (int round = 0; round < 4; ++round) {
+            Extractor extractor(*engine_, settings_, prompter_, cancel_);
+            const auto result = extractor.extractToWav(handle, 0, 700, dir_ / "track");
+            if (result == ExtractionResult::Failed) {
+                ++failed;
+                continue;
+            }
+            ASSERT_EQ(result, ExtractionResult::Completed);
+            const std::string pcm = test::readFile(dir_ / "track.wav").substr(44);
+            EXPECT_TRUE(constantShift(pcm, around, kLargeJitterBytes).has_value())
+                << "unit " << unit << " round " << round << ": audio made up at the end";
+        }
+        engine_->closeCDHandle(handle);
+    }
+    // Reads that landed early met the unreadable frame and failed the track at least once.
+    EXPECT_GT(failed, 0);
+}
+
+// At the end of the disc no read reaches past the lead-out, even on a session whose read method
+// is not chosen yet: a refusal there would make the engine try, and set up, every read method.
+TEST(ExtractorAtTheLeadOut, NoReadPassesTheDiscsEnd) {
+    test::SharedObjectsScope names("xl");
+    auto fake = std::make_shared<testing::FakeSystem>();
+    fake->addUnit(0, 0, 0, 0).leadOut = 300;
+    CdEngineOptions options;
+    options.aspiLibrary = "/nonexistent/libwnaspi32.so";
+    options.system = fake;
+    CdEngine engine(options);
+    ASSERT_TRUE(engine.initCdEngine());
+    CdRomSettings settings;
+    settings.blockSize = 26;
+    settings.jitterCheck = 1;
+    settings.overlap = 3;
+    settings.always = 1;
+    CancelToken cancel;
+    RecordingPrompter prompter;
+    test::TempDir dir;
+
+    for (const std::uint32_t first : {295u, 250u}) {
+        SCOPED_TRACE(first);
+        CdHandleRequest request;
+        request.jitterCheckFrames = 1;
+        request.overlapFrames = 3;
+        const int handle = engine.getCDHandle(&request);
+        ASSERT_GT(handle, 0);
+        fake->commands.clear();
+        Extractor extractor(engine, settings, prompter, cancel);
+        ASSERT_EQ(extractor.extractToWav(handle, first, 300 - first, dir / "end"),
+                  ExtractionResult::Completed);
+        for (const auto& command : fake->commands) {
+            const std::uint8_t opcode = command.cdb[0];
+            EXPECT_TRUE(opcode == 0x00 || opcode == 0xBE || opcode == 0x43) << int{opcode};
+            if (opcode == 0xBE) {
+                const std::uint32_t lba =
+                    command.cdb[3] << 16 | command.cdb[4] << 8 | command.cdb[5];
+                EXPECT_LE(lba + command.cdb[8], 300u) << "a read past the lead-out";
+            }
+        }
+        const std::string pcm = test::readFile(dir / "end.wav").substr(44);
+        ASSERT_EQ(pcm.size(), (300 - first) * kFrameBytes);
+        for (std::size_t i = 0; i < pcm.size(); i += 997)
+            ASSERT_EQ(static_cast<std::uint8_t>(pcm[i]),
+                      testing::FakeSystem::audioByte(std::uint64_t{first} * kFrameBytes + i));
+        engine.closeCDHandle(handle);
+    }
+    EXPECT_TRUE(prompter.prompts().empty());
 }
 
 }  // namespace

@@ -36,10 +36,55 @@ std::string quoted(const std::filesystem::path& path) {
 }
 
 // What mutagen reads from a file: every value under "v2:<frame>", "v2enc:<frame>",
-// "v1:<frame>", "v2raw", "v2version" and "v1tags", in file order.
+// "v1:<frame>", "v2raw", "v2version" and "v1tags", in file order; and what ffprobe, the reader
+// of FFmpeg-based players, reads: "ff:<key>".
 class ReadTags {
   public:
     explicit ReadTags(const std::filesystem::path& file) {
+        readMutagen(file);
+        const std::string probed = runCommand(
+            "ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 " +
+            quoted(file));
+        std::size_t start = 0;
+        while (start < probed.size()) {
+            const std::size_t end = probed.find('\n', start);
+            const std::string line = probed.substr(start, end - start);
+            start = end == std::string::npos ? probed.size() : end + 1;
+            if (line.starts_with("TAG:") && line.find('=') != std::string::npos)
+                values_["ff:" + line.substr(4, line.find('=') - 4)].push_back(
+                    line.substr(line.find('=') + 1));
+        }
+    }
+
+    std::vector<std::string> operator[](const std::string& key) const {
+        const auto found = values_.find(key);
+        return found == values_.end() ? std::vector<std::string>{} : found->second;
+    }
+
+    // Every text frame mutagen reads from the tag of `version` ("v2" or "v1"), ffprobe reads with
+    // the same text.
+    void expectFfprobeAgrees(const std::string& version) const {
+        static const std::pair<const char*, const char*> kKeys[] = {
+            {"TIT2", "title"},     {"TPE1", "artist"},     {"TALB", "album"},
+            {"COMM", "comment"},   {"TRCK", "track"},      {"TCOM", "composer"},
+            {"TCOP", "copyright"}, {"TENC", "encoded_by"}, {"TOPE", "TOPE"}};
+        int compared = 0;
+        for (const auto& [frame, key] : kKeys) {
+            const auto expected = (*this)[version + ":" + frame];
+            if (expected.empty())
+                continue;
+            EXPECT_EQ((*this)[std::string("ff:") + key], expected) << frame;
+            ++compared;
+        }
+        EXPECT_GT(compared, 0);
+        const auto year = (*this)[version + ":TYER"];
+        if (!year.empty()) {
+            EXPECT_EQ((*this)["ff:date"], year);
+        }
+    }
+
+  private:
+    void readMutagen(const std::filesystem::path& file) {
         const std::string output = runCommand(
             "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/codecs/read_id3.py " + quoted(file));
         std::size_t start = 0;
@@ -57,12 +102,6 @@ class ReadTags {
         }
     }
 
-    std::vector<std::string> operator[](const std::string& key) const {
-        const auto found = values_.find(key);
-        return found == values_.end() ? std::vector<std::string>{} : found->second;
-    }
-
-  private:
     std::map<std::string, std::vector<std::string>> values_;
 };
 
@@ -141,6 +180,8 @@ TEST_F(Id3WriterTest, OnlyVersion1StripsTheVersion2TagAndWritesVersion1) {
     EXPECT_THAT(tags["v1:COMM"], ElementsAre("Comment one"));
     EXPECT_THAT(tags["v1:TRCK"], ElementsAre("7"));
     EXPECT_THAT(tags["v1:TCON"], ElementsAre("32"));
+    tags.expectFfprobeAgrees("v1");
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("Classical"));
 }
 
 TEST_F(Id3WriterTest, Version1TextIsLatin1AndRewritingReplacesTheTag) {
@@ -201,6 +242,8 @@ TEST_F(Id3WriterTest, BothFlagsGiveExactlyOneOfEachVersion2FrameFromTheVersion2F
     EXPECT_THAT(tags["v1:TCON"], ElementsAre("32"));
     // ffmpeg's own frames are gone.
     EXPECT_THAT(tags["v2:TSSE"], IsEmpty());
+    tags.expectFfprobeAgrees("v2");
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("Jazz"));
 }
 
 TEST_F(Id3WriterTest, Version2WritesEmptyTitleAndUnsignedGenre) {
@@ -214,6 +257,8 @@ TEST_F(Id3WriterTest, Version2WritesEmptyTitleAndUnsignedGenre) {
     EXPECT_THAT(tags["v2:TIT2"], IsEmpty());
     EXPECT_THAT(tags["v2:TCON"], ElementsAre("(4294967295)"));
     EXPECT_THAT(tags["v1tags"], IsEmpty());
+    EXPECT_THAT(tags["ff:title"], IsEmpty());
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("(4294967295)"));
 }
 
 TEST_F(Id3WriterTest, Version2TextBeyondLatin1SurvivesAsUtf16) {
@@ -233,6 +278,77 @@ TEST_F(Id3WriterTest, Version2TextBeyondLatin1SurvivesAsUtf16) {
     EXPECT_THAT(tags["v2:TPE1"], ElementsAre("Beyonc\u00e9"));
     EXPECT_THAT(tags["v2enc:TPE1"], ElementsAre("0"));
     EXPECT_THAT(tags["v2:WXXX"], ElementsAre("http://example.org/%E6%97%A5"));
+    // FFmpeg-based players read the same text, every frame of the tag.
+    tags.expectFfprobeAgrees("v2");
+    EXPECT_THAT(tags["ff:title"], ElementsAre("T\u00e8\u65e5\u672c"));
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("Rock"));
+}
+
+// A lookup fills only the version 1 fields. Where ISO-8859-1 cannot hold them, a version 2 tag
+// of the same fields comes too, which players read instead of the question marks of version 1;
+// a record that fits gets no version 2 tag.
+TEST_F(Id3WriterTest, Version1TextBeyondLatin1AlsoGoesIntoAVersion2Tag) {
+    tag_.isV1 = 1;
+    tag_.Title1 = "\u4ea4\u97ff\u66f2 caf\u00e9";
+    tag_.Artist1 = "\u5c71\u7530 \u592a\u90ce";
+    tag_.Album1 = "\u4ea4\u97ff\u66f2\u96c6";
+    tag_.Year1 = "1999";
+    tag_.Track1 = "3";
+    tag_.Comment1 = "Live";
+    tag_.Genre1 = 32;
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+
+    const ReadTags tags(file_);
+    EXPECT_THAT(tags["v1:TPE1"], ElementsAre("?? ??"));
+    EXPECT_THAT(tags["v2raw"], ElementsAre("TIT2", "TPE1", "COMM", "TALB", "TRCK", "TYER", "TCON"));
+    EXPECT_THAT(tags["v2:TIT2"], ElementsAre(tag_.Title1));
+    EXPECT_THAT(tags["v2:TPE1"], ElementsAre(tag_.Artist1));
+    EXPECT_THAT(tags["v2:TALB"], ElementsAre(tag_.Album1));
+    EXPECT_THAT(tags["v2:COMM"], ElementsAre("Live"));
+    EXPECT_THAT(tags["v2:TCON"], ElementsAre("(32)"));
+    tags.expectFfprobeAgrees("v2");
+    EXPECT_THAT(tags["ff:artist"], ElementsAre(tag_.Artist1));
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("Classical"));
+
+    // A genre outside the table is left out, as in version 1.
+    tag_.Genre1 = -1;
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+    EXPECT_THAT(ReadTags(file_)["v2:TCON"], IsEmpty());
+
+    tag_.Title1 = tag_.Artist1 = tag_.Album1 = "Caf\u00e9";
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+    EXPECT_THAT(ReadTags(file_)["v2version"], IsEmpty());
+}
+
+// A whole record beyond Latin-1, as a lookup of a Japanese disc gives, with both versions.
+TEST_F(Id3WriterTest, Utf16TagsReadTheSameInMutagenAndFfprobe) {
+    tag_ = fullTag();
+    tag_.isV1 = 1;
+    tag_.isV2 = 1;
+    tag_.Title2 = "\u4ea4\u97ff\u66f2\u7b2c\u4e00\u756a \u30cf\u9577\u8abf";
+    tag_.Artist2 = "\u5c71\u7530 \u592a\u90ce";
+    tag_.Album2 = "\u4ea4\u97ff\u66f2\u96c6";
+    tag_.Comment2 = "\u00ff\u00fe \u65e5";  // bytes 0xFF next to zero bytes in UTF-16
+    tag_.Track2 = "3";
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+
+    const ReadTags tags(file_);
+    EXPECT_THAT(tags["v2:TIT2"], ElementsAre(tag_.Title2));
+    EXPECT_THAT(tags["v2:TPE1"], ElementsAre(tag_.Artist2));
+    EXPECT_THAT(tags["v2:COMM"], ElementsAre(tag_.Comment2));
+    EXPECT_THAT(tags["v2:TRCK"], ElementsAre("3"));
+    tags.expectFfprobeAgrees("v2");
+    EXPECT_THAT(tags["ff:album"], ElementsAre(tag_.Album2));
+    EXPECT_THAT(tags["ff:genre"], ElementsAre("Jazz"));
+
+    // Latin-1 text whose byte 0xFF unsynchronisation would change.
+    tag_ = fullTag();
+    tag_.isV2 = 1;
+    tag_.Title2 = "\u00ff\u00e9";
+    ASSERT_TRUE(writeId3Tag(tag_, file_));
+    const ReadTags latin(file_);
+    EXPECT_THAT(latin["v2:TIT2"], ElementsAre("\u00ff\u00e9"));
+    latin.expectFfprobeAgrees("v2");
 }
 
 TEST_F(Id3WriterTest, FileThatCannotBeWrittenIsReportedAndNotCreated) {

@@ -376,6 +376,47 @@ TEST_F(Mp3EncoderTest, PresetsReachLame) {
     EXPECT_GT(std::stoi(fm["bit_rate"]), std::stoi(phone["bit_rate"]));
 }
 
+// Every new-style preset, read back by ffprobe: the CD's rate unless the preset is a low-bitrate
+// one, and bitrates in the preset's range. "ABR" and "CBR" come without a rate in preset mode.
+TEST_F(Mp3EncoderTest, EveryNewStylePresetGivesItsRateAndBitrate) {
+    scratch.setValues("MP3", installedMp3Values());
+    writeToneWav(scratch / "in.wav", 5 * kOneSecond);
+    Mp3Encoder encoder(scratch.registry(), prompter);
+    struct Expected {
+        const char* name;
+        int minRate;
+        int channels;
+        int minKbps;
+        int maxKbps;
+    };
+    const Expected expected[] = {
+        {"LOW QUALITY", 44100, 2, 128, 128},  {"NORMAL QUALITY", 44100, 2, 128, 128},
+        {"HIGH QUALITY", 44100, 2, 128, 128}, {"VERYHIGH QUALITY", 44100, 2, 128, 128},
+        {"VOICE QUALITY", 16000, 1, 24, 64},  {"R3MIX", 44100, 2, 40, 200},
+        {"STANDARD", 44100, 2, 60, 260},      {"FAST STANDARD", 44100, 2, 60, 260},
+        {"EXTREME", 44100, 2, 100, 320},      {"FAST_EXTREME", 44100, 2, 100, 320},
+        {"INSANE", 44100, 2, 320, 320},       {"ABR", 44100, 2, 90, 150},
+        {"CBR", 44100, 2, 128, 128}};
+    for (std::uint32_t stored = 0; stored <= 12; ++stored) {
+        const Expected& preset = expected[stored];
+        SCOPED_TRACE(preset.name);
+        scratch.setValues("MP3", {{"VBR", 0}, {"BPreset", 1}, {"Preset", stored}});
+        encoder.loadEncoder();
+        const fs::path base = scratch / ("preset" + std::to_string(stored) + ".wav");
+        ASSERT_TRUE(encoder.encodeFileTo(scratch / "in.wav", base.string(), &sink, cancel));
+        auto fields = probe(replaceLastFourCharacters(base.string(), ".mp3"));
+        ASSERT_TRUE(fields.count("bit_rate") && fields.count("sample_rate"));
+        const int rate = std::stoi(fields["sample_rate"]);
+        EXPECT_GE(rate, preset.minRate);
+        EXPECT_LE(rate, 44100);
+        EXPECT_EQ(fields["channels"], std::to_string(preset.channels));
+        const double kbps = std::stod(fields["bit_rate"]) / 1000;
+        EXPECT_GE(kbps, preset.minKbps);
+        EXPECT_LE(kbps, preset.maxKbps);
+        EXPECT_NEAR(std::stod(fields["duration"]), 5.0, 0.1);
+    }
+}
+
 TEST_F(Mp3EncoderTest, HeaderOnlyWavStillGivesAValidFile) {
     useCbr(scratch, 11, 1);
     writeToneWav(scratch / "empty.wav", 0);

@@ -171,6 +171,32 @@ TEST_F(ConvertJobTest, RefusedOggSetupIsReportedAndLeavesNoEmptyFile) {
     EXPECT_TRUE(filesIn(dir_ / "encoded").empty());
 }
 
+// An output on a full disk: every format says which file failed and why, marks the row "Error",
+// and leaves no file that looks finished; the next file is encoded.
+TEST_F(ConvertJobTest, AWriteFailureIsReportedWithTheFileAndReasonAndLeavesNoFile) {
+    std::filesystem::create_directories(dir_ / "encoded");
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        const auto full = encoded("Second" + extension);
+        std::filesystem::create_symlink("/dev/full", full);
+        test::JobView view;
+        RecordingPrompter prompter;
+        ConvertJob job(registry_, prompter, view.events());
+        ASSERT_TRUE(job.start(list_, format, options_));
+        view.follow(job);
+        EXPECT_EQ(statuses(job), (std::vector<std::string>{"Encoded", "Error", "Encoded"}));
+        ASSERT_EQ(prompter.texts().size(), 1u);
+        EXPECT_EQ(prompter.texts()[0],
+                  "Output file write error\n" + full.string() + ": No space left on device");
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(full)));
+        EXPECT_EQ(filesIn(dir_ / "encoded"),
+                  (std::vector<std::string>{"Song" + extension, "Third" + extension}));
+        std::filesystem::remove_all(dir_ / "encoded");
+        std::filesystem::create_directories(dir_ / "encoded");
+    }
+}
+
 TEST_F(ConvertJobTest, ASourceThatWouldBeItsOwnOutputIsLeftAlone) {
     std::filesystem::create_directories(dir_ / "encoded");
     for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Wma, OutputFormat::Ogg}) {
@@ -222,6 +248,66 @@ void insertListChunk(const std::filesystem::path& canonical, const std::filesyst
     for (int i = 0; i < 4; ++i)
         bytes[4 + i] = static_cast<char>(riffSize >> (8 * i));
     test::writeFile(target, bytes);
+}
+
+void setRiffSize(std::string& bytes) {
+    const auto riffSize = static_cast<std::uint32_t>(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = static_cast<char>(riffSize >> (8 * i));
+}
+
+// The canonical file with a chunk of `size` bytes after its data, as taggers add cover art.
+void appendChunk(const std::filesystem::path& canonical, const std::filesystem::path& target,
+                 std::size_t size) {
+    std::string bytes = test::readFile(canonical);
+    bytes += "id3 ";
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>(size >> (8 * i));
+    bytes.append(size, '\x7F');
+    setRiffSize(bytes);
+    test::writeFile(target, bytes);
+}
+
+// The canonical file's audio under a WAVE_FORMAT_EXTENSIBLE header with the PCM sub-format.
+void makeExtensible(const std::filesystem::path& canonical, const std::filesystem::path& target) {
+    std::string bytes = test::readFile(canonical);
+    const char extension[] = {22, 0, 16,   0, 3,      0, 0, 0,      1, 0,    0,      0,
+                              0,  0, 0x10, 0, '\x80', 0, 0, '\xAA', 0, 0x38, '\x9B', 0x71};
+    bytes[16] = 40;                          // format chunk size
+    bytes[20] = '\xFE', bytes[21] = '\xFF';  // WAVE_FORMAT_EXTENSIBLE
+    bytes.insert(36, std::string(extension, sizeof extension));
+    setRiffSize(bytes);
+    test::writeFile(target, bytes);
+}
+
+// What taggers and other programs write around the same audio gives the same encoded audio: a
+// picture after the data, a LIST chunk after a canonical header, the extensible format.
+TEST_F(ConvertJobTest, OnlyTheDataChunkIsEncodedWhateverSurroundsIt) {
+    appendChunk(sources_[0], dir_ / "cover.wav", 200000);
+    appendChunk(sources_[0], dir_ / "listed.wav", 26);
+    makeExtensible(sources_[0], dir_ / "extensible.wav");
+    options_.tempFolder = dir_ / "temp";
+    const std::vector<std::string> sources = {sources_[0], (dir_ / "cover.wav").string(),
+                                              (dir_ / "listed.wav").string(),
+                                              (dir_ / "extensible.wav").string()};
+    for (const OutputFormat format : {OutputFormat::Mp3, OutputFormat::Ogg}) {
+        const std::string extension(outputFormatExtension(static_cast<std::int32_t>(format)));
+        SCOPED_TRACE(extension);
+        test::JobView view;
+        ConvertJob job(registry_, prompter_, view.events());
+        ASSERT_TRUE(job.start(sources, format, options_));
+        view.follow(job);
+        EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();
+        EXPECT_EQ(statuses(job), std::vector<std::string>(4, "Encoded"));
+        const auto reference = test::decode(encoded("Song" + extension));
+        ASSERT_FALSE(reference.empty());
+        for (const char* name : {"cover", "listed", "extensible"}) {
+            const auto decoded = test::decode(encoded(name + extension));
+            EXPECT_EQ(decoded.size(), reference.size()) << name;
+            EXPECT_TRUE(decoded == reference) << name << ": the audio differs";
+        }
+        EXPECT_TRUE(filesIn(dir_ / "temp").empty());
+    }
 }
 
 TEST_F(ConvertJobTest, AudioAfterOtherChunksIsFoundAndOtherAudioIsRefused) {

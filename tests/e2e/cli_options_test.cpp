@@ -51,6 +51,12 @@ TEST(CliCommandLine, FlagsGoWithTheirCommands) {
     ASSERT_TRUE(lookup.options);
     EXPECT_TRUE(lookup.options->json && lookup.options->save);
 
+    auto submit = parse({"submit", "--unit", "1", "--test"});
+    ASSERT_TRUE(submit.options) << submit.error;
+    EXPECT_EQ(submit.options->command, Command::Submit);
+    EXPECT_TRUE(submit.options->test);
+    EXPECT_FALSE(parse({"submit"}).options->test);
+
     EXPECT_EQ(parse({"toc", "--help"}).options->command, Command::Help);
 }
 
@@ -70,6 +76,8 @@ TEST(CliCommandLine, MistakesAreRefusedWithAReason) {
         {"library"},
         {"library", "delete"},
         {"lookup", "extra"},
+        {"lookup", "--test"},  // only a submission is tested
+        {"submit", "--save"},
         {"rip", "--out", ""},
     };
     for (const auto& arguments : wrong) {

@@ -15,7 +15,7 @@ extern char** environ;
 namespace tonalda::e2e {
 
 CliProcess::CliProcess(const std::string& program, const std::vector<std::string>& arguments,
-                       const Environment& overrides) {
+                       const Environment& overrides, const std::string& folder) {
     Environment environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -47,6 +47,8 @@ CliProcess::CliProcess(const std::string& program, const std::vector<std::string
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     const int error =
         posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -128,8 +130,8 @@ ProcessResult CliProcess::finish() {
 }
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const Environment& overrides) {
-    CliProcess process(program, arguments, overrides);
+                         const Environment& overrides, const std::string& folder) {
+    CliProcess process(program, arguments, overrides, folder);
     return process.finish();
 }
 

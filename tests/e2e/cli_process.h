@@ -22,9 +22,10 @@ using Environment = std::map<std::string, std::string>;
 
 class CliProcess {
   public:
-    // Starts program with the arguments and this process's environment plus the overrides.
+    // Starts program with the arguments and this process's environment plus the overrides, in
+    // `folder` (this process's current folder when empty).
     CliProcess(const std::string& program, const std::vector<std::string>& arguments,
-               const Environment& overrides);
+               const Environment& overrides, const std::string& folder = {});
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -49,6 +50,6 @@ class CliProcess {
 };
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const Environment& overrides);
+                         const Environment& overrides, const std::string& folder = {});
 
 }  // namespace tonalda::e2e

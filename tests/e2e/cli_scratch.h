@@ -51,6 +51,10 @@ class CliScratch {
     ProcessResult run(const std::vector<std::string>& arguments) const {
         return runProcess(kCliProgram, arguments, env_);
     }
+    // The same with the scratch folder as the current folder.
+    ProcessResult runInRoot(const std::vector<std::string>& arguments) const {
+        return runProcess(kCliProgram, arguments, env_, root().string());
+    }
     const Environment& environment() const { return env_; }
     void setEnvironment(const std::string& name, const std::string& value) { env_[name] = value; }
 

@@ -53,6 +53,29 @@ TEST_F(CliConvert, AFileGivenTwiceIsToldAndConvertedOnce) {
     EXPECT_EQ(scratch_.run({"convert", "--format", "mp3", wav("Missing")}).exitStatus, 1);
 }
 
+// Under a file size limit (ulimit -f) the program is not killed: each output that reaches the
+// limit is reported with its name and reason, and nothing cut short is left.
+TEST_F(CliConvert, AFileSizeLimitIsReportedAndLeavesNoCutFile) {
+    test::writeToneWav(wav("Long"), 44100 * 20);
+    for (const std::string format : {"mp3", "wma", "ogg"}) {
+        SCOPED_TRACE(format);
+        const auto output = scratch_.encodeFolder() / ("Long." + format);
+        // The shell's limit counts blocks of 512 bytes: 64 KiB, far less than 20 s of audio.
+        const ProcessResult result =
+            runProcess("/bin/sh",
+                       {"-c", "ulimit -f 128 && exec \"$0\" \"$@\"", kCliProgram, "convert",
+                        "--format", format, wav("Long")},
+                       scratch_.environment());
+        EXPECT_EQ(result.exitStatus, 1) << result.out << result.err;
+        EXPECT_NE(
+            result.err.find("Output file write error\n" + output.string() + ": File too large"),
+            std::string::npos)
+            << result.err;
+        EXPECT_NE(result.out.find(wav("Long") + ": Error\n"), std::string::npos) << result.out;
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+}
+
 TEST_F(CliConvert, CtrlCDuringTheSecondFileLeavesNoSecondOrThirdOutput) {
     // Three minutes of sound take the encoder a few seconds.
     test::writeToneWav(wav("Long"), 44100 * 180);

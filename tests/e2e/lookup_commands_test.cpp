@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "cdinfo/cddb_test_server.h"
 #include "codecs/codec_test_support.h"
 #include "e2e/cli_scratch.h"
@@ -82,6 +85,78 @@ TEST_F(CliLookup, AnUnknownDiscEndsWithTheJobsMessageAndStatusOne) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "No matches in CDDB database...\n");
+}
+
+// Ctrl-C while the server holds a lookup or a submission: the job is canceled at once, the
+// program says so and ends with status 1, and nothing is saved.
+TEST_F(CliLookup, CtrlCEndsALookupOrSubmissionAtOnce) {
+    ASSERT_EQ(scratch_.run({"lookup", "--save"}).exitStatus, 0);
+    server_.setMode(testing::CddbTestServer::Mode::NeverAnswer);
+    const std::string library = test::readFile(scratch_.libraryFolder() / "30C14.cdb");
+    const std::pair<std::vector<std::string>, std::string> runs[] = {
+        {{"lookup", "--save"}, "The lookup was canceled.\n"},
+        {{"submit"}, "The submission was canceled.\n"}};
+    for (const auto& [command, said] : runs) {
+        server_.clearRequests();
+        CliProcess running(kCliProgram, command, scratch_.environment(), scratch_.root().string());
+        for (int wait = 0; wait < 500 && server_.requests().empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_FALSE(server_.requests().empty()) << command[0];
+        running.interrupt();
+        const ProcessResult result = running.finish();
+        EXPECT_EQ(result.exitStatus, 1) << command[0];
+        EXPECT_EQ(result.err, said);
+    }
+    EXPECT_EQ(test::readFile(scratch_.libraryFolder() / "30C14.cdb"), library);
+}
+
+// Without its folder the library has no file to create, and the program does not claim one.
+TEST_F(CliLookup, ALibraryReadWithoutTheLibraryFolderSaysTheFileCouldNotBeMade) {
+    std::filesystem::remove_all(scratch_.libraryFolder());
+    const ProcessResult read = scratch_.run({"library", "read"});
+    EXPECT_EQ(read.exitStatus, 1);
+    EXPECT_EQ(read.err,
+              "The disc is not in the local CD library, and its file could not be "
+              "created: " +
+                  (scratch_.libraryFolder() / "30C14.cdb").string() +
+                  ": No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists(scratch_.libraryFolder()));
+}
+
+// submit sends the disc as the library holds it, with the job's messages; --test asks the server
+// only to check it. An incomplete disc gets the refusal and sends nothing.
+TEST_F(CliLookup, SubmitSendsTheLibrarysDiscWithTheJobsMessages) {
+    const ProcessResult untitled = scratch_.runInRoot({"submit"});
+    EXPECT_EQ(untitled.exitStatus, 1);
+    EXPECT_EQ(untitled.err,
+              "This CD could not be submitted because: Artist name and album title "
+              "not filled in.\n");
+    EXPECT_TRUE(server_.requests().empty());
+    EXPECT_EQ(std::filesystem::file_size(scratch_.root() / "dblog.txt"), 65536u);
+
+    ASSERT_EQ(scratch_.run({"lookup", "--save"}).exitStatus, 0);
+    server_.clearRequests();
+    const ProcessResult tested = scratch_.runInRoot({"submit", "--test"});
+    EXPECT_EQ(tested.exitStatus, 0) << tested.err;
+    EXPECT_EQ(tested.err, "Entry submitted\n");
+    const auto requests = server_.requests();
+    ASSERT_FALSE(requests.empty());
+    const testing::HttpRequest& sent = requests.back();
+    EXPECT_EQ(sent.target, "/~cddb/submit.cgi");
+    EXPECT_EQ(sent.header("Submit-Mode"), "test");
+    EXPECT_EQ(sent.header("Category"), "jazz");
+    EXPECT_EQ(sent.header("Discid"), "0c016602");
+    EXPECT_NE(sent.body.find("\r\nDTITLE=Drive Artist / Drive Album\r\n"), std::string::npos)
+        << sent.body;
+    EXPECT_NE(sent.body.find("\r\nTTITLE1=Dos \xe8\r\n"), std::string::npos) << sent.body;
+    EXPECT_NE(test::readFile(scratch_.root() / "dblog.txt").find("TTITLE0=Uno \"1\""),
+              std::string::npos);
+
+    fixtures_.setSubmitBody("500 Missing required header information.\r\n");
+    const ProcessResult failed = scratch_.runInRoot({"submit"});
+    EXPECT_EQ(failed.exitStatus, 1);
+    EXPECT_EQ(failed.err, "Error submitting entry\n");
+    EXPECT_EQ(server_.requests().back().header("Submit-Mode"), "submit");
 }
 
 TEST_F(CliLookup, LibraryOperationsOnTheDiscInTheDrive) {

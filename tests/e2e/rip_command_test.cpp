@@ -14,9 +14,9 @@ using std::chrono_literals::operator""s;
 const std::string kShortDisc = "gen:seed 11/track audio 0:02/track audio 0:01:40";
 
 // The installer's defaults: file names <Artist-Title>, sub-folders <Artist>\<Album>. The fresh rows
-// have no artist and album, so the names start with the dash and no sub-folder is made.
+// have no artist and album, so the names are the titles alone and no sub-folder is made.
 std::vector<std::string> ripNames(const std::string& extension) {
-    return {"-Track 01" + extension, "-Track 02" + extension};
+    return {"Track 01" + extension, "Track 02" + extension};
 }
 
 std::map<std::string, std::string> id3Frames(const std::filesystem::path& file) {
@@ -55,20 +55,19 @@ TEST(CliRip, EveryFormatWithTheDefaultSettings) {
             format == "mp3" ? scratch.run({"rip"}) : scratch.run({"rip", "--format", format});
         ASSERT_EQ(result.exitStatus, 0) << result.err;
         const std::string finalStatus = format == "wav" ? "Extracted" : "Encoded";
-        EXPECT_NE(result.out.find("Track 1 \"-Track 01\": " + finalStatus + "\n"),
-                  std::string::npos)
+        EXPECT_NE(result.out.find("Track 1 \"Track 01\": " + finalStatus + "\n"), std::string::npos)
             << result.out;
-        EXPECT_NE(result.out.find("Track 2 \"-Track 02\": " + finalStatus + "\n"),
+        EXPECT_NE(result.out.find("Track 2 \"Track 02\": " + finalStatus + "\n"),
                   std::string::npos);
         EXPECT_EQ(result.err, "");
 
         const std::string extension = "." + format;
         EXPECT_EQ(filesUnder(scratch.ripFolder()), ripNames(extension));
         EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
-        const auto first = scratch.ripFolder() / ("-Track 01" + extension);
+        const auto first = scratch.ripFolder() / ("Track 01" + extension);
         if (format == "wav") {
             EXPECT_EQ(test::readFile(first), test::readFile(reference / "track01.wav"));
-            EXPECT_EQ(test::readFile(scratch.ripFolder() / "-Track 02.wav"),
+            EXPECT_EQ(test::readFile(scratch.ripFolder() / "Track 02.wav"),
                       test::readFile(reference / "track02.wav"));
         } else if (format == "mp3") {
             auto frames = id3Frames(first);
@@ -98,7 +97,7 @@ TEST(CliRip, FlagsChooseTracksAndFolderForThisRunOnly) {
     const ProcessResult result =
         scratch.run({"rip", "--tracks", "1,3", "--format", "wav", "--out", out.string()});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(filesUnder(out), (std::vector<std::string>{"-Track 01.wav", "-Track 03.wav"}));
+    EXPECT_EQ(filesUnder(out), (std::vector<std::string>{"Track 01.wav", "Track 03.wav"}));
     EXPECT_TRUE(filesUnder(scratch.ripFolder()).empty());
     EXPECT_EQ(test::readFile(scratch.hive()), hiveBefore);
 
@@ -106,7 +105,7 @@ TEST(CliRip, FlagsChooseTracksAndFolderForThisRunOnly) {
     CliScratch enhanced("gen:track audio 0:01/track data 0:01,noaudio");
     const ProcessResult all = enhanced.run({"rip", "--format", "wav"});
     EXPECT_EQ(all.exitStatus, 0) << all.err;
-    EXPECT_EQ(filesUnder(enhanced.ripFolder()), std::vector<std::string>{"-Track 01.wav"});
+    EXPECT_EQ(filesUnder(enhanced.ripFolder()), std::vector<std::string>{"Track 01.wav"});
 
     const ProcessResult missing = scratch.run({"rip", "--tracks", "4"});
     EXPECT_EQ(missing.exitStatus, 1);
@@ -119,17 +118,16 @@ TEST(CliRip, CtrlCDuringTheThirdTrackKeepsTheFirstTwoAndRemovesTheRest) {
         "gen:track audio 0:01/track audio 0:01/track audio 0:06/track audio 0:01/"
         "track audio 0:01,speed=2,noaudio");
     CliProcess rip(kCliProgram, {"rip"}, scratch.environment());
-    ASSERT_TRUE(rip.waitForLine("Track 3 \"-Track 03\": Extracting", 60s));
+    ASSERT_TRUE(rip.waitForLine("Track 3 \"Track 03\": Extracting", 60s));
     rip.interrupt();
     const ProcessResult result = rip.finish();
     EXPECT_EQ(result.exitStatus, 1) << result.out << result.err;
     EXPECT_EQ(filesUnder(scratch.ripFolder()),
-              (std::vector<std::string>{"-Track 01.mp3", "-Track 02.mp3"}));
+              (std::vector<std::string>{"Track 01.mp3", "Track 02.mp3"}));
     EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
-    for (const char* line :
-         {"Track 1 \"-Track 01\": Encoded\n", "Track 2 \"-Track 02\": Encoded\n",
-          "Track 3 \"-Track 03\": Canceled\n", "Track 4 \"-Track 04\": Canceled\n",
-          "Track 5 \"-Track 05\": Canceled\n"})
+    for (const char* line : {"Track 1 \"Track 01\": Encoded\n", "Track 2 \"Track 02\": Encoded\n",
+                             "Track 3 \"Track 03\": Canceled\n", "Track 4 \"Track 04\": Canceled\n",
+                             "Track 5 \"Track 05\": Canceled\n"})
         EXPECT_NE(result.out.find(line), std::string::npos) << line << result.out;
 }
 
@@ -158,8 +156,8 @@ TEST(CliRip, TwoProgramsRippingTwoUntitledDiscsThroughOneTemporaryFolderKeepThei
     for (const auto& scratch : scratches) {
         const ProcessResult result = scratch->run(rip);
         ASSERT_EQ(result.exitStatus, 0) << result.err;
-        alone.push_back({oggAudio(scratch->ripFolder() / "-Track 01.ogg"),
-                         oggAudio(scratch->ripFolder() / "-Track 02.ogg")});
+        alone.push_back({oggAudio(scratch->ripFolder() / "Track 01.ogg"),
+                         oggAudio(scratch->ripFolder() / "Track 02.ogg")});
         std::filesystem::remove_all(scratch->ripFolder());
     }
     ASSERT_NE(alone[0][0], alone[1][0]) << "the discs differ";
@@ -173,8 +171,8 @@ TEST(CliRip, TwoProgramsRippingTwoUntitledDiscsThroughOneTemporaryFolderKeepThei
         EXPECT_EQ(results[disc].exitStatus, 0) << results[disc].err;
         const auto folder = scratches[disc]->ripFolder();
         EXPECT_EQ(filesUnder(folder), ripNames(".ogg"));
-        EXPECT_TRUE(oggAudio(folder / "-Track 01.ogg") == alone[disc][0]);
-        EXPECT_TRUE(oggAudio(folder / "-Track 02.ogg") == alone[disc][1]);
+        EXPECT_TRUE(oggAudio(folder / "Track 01.ogg") == alone[disc][0]);
+        EXPECT_TRUE(oggAudio(folder / "Track 02.ogg") == alone[disc][1]);
     }
     EXPECT_TRUE(std::filesystem::is_empty(shared)) << "no temporary file is left";
     std::filesystem::remove_all(shared);
@@ -190,11 +188,35 @@ TEST(CliRip, AReadErrorInTheSecondTrackIsToldOnceAndEndsTheJob) {
     const auto error = result.err.find("Error at ");
     ASSERT_NE(error, std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("Error at ", error + 1), std::string::npos) << result.err;
-    EXPECT_NE(result.out.find("Track 1 \"-Track 01\": Encoded\n"), std::string::npos);
-    EXPECT_NE(result.out.find("Track 2 \"-Track 02\": Error\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Track 3 \"-Track 03\": Error\n"), std::string::npos);
-    EXPECT_EQ(filesUnder(scratch.ripFolder()), std::vector<std::string>{"-Track 01.ogg"});
+    EXPECT_NE(result.out.find("Track 1 \"Track 01\": Encoded\n"), std::string::npos);
+    EXPECT_NE(result.out.find("Track 2 \"Track 02\": Error\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Track 3 \"Track 03\": Error\n"), std::string::npos);
+    EXPECT_EQ(filesUnder(scratch.ripFolder()), std::vector<std::string>{"Track 01.ogg"});
     EXPECT_TRUE(filesUnder(scratch.tempFolder()).empty());
+}
+
+// --out may name a folder that is not there yet: it is made for a segment as for tracks.
+TEST(CliRip, OutMakesItsFolderForTracksAndSegmentsAlike) {
+    CliScratch scratch("gen:track audio 0:01/track audio 0:01,noaudio");
+    const auto tracks = scratch.root() / "tracks";
+    const ProcessResult ripped =
+        scratch.run({"rip", "--tracks", "2", "--format", "wav", "--out", tracks.string()});
+    ASSERT_EQ(ripped.exitStatus, 0) << ripped.err;
+    EXPECT_EQ(filesUnder(tracks), std::vector<std::string>{"Track 02.wav"});
+
+    const auto segment = scratch.root() / "segment";
+    const ProcessResult cut =
+        scratch.run({"rip", "--segment", "0-75", "--format", "wav", "--out", segment.string()});
+    ASSERT_EQ(cut.exitStatus, 0) << cut.err;
+    EXPECT_EQ(filesUnder(segment), std::vector<std::string>{"Untitled.wav"});
+
+    // A folder that cannot be made is told, and nothing is ripped.
+    test::writeFile(scratch.root() / "plain", "a file");
+    const ProcessResult refused = scratch.run({"rip", "--segment", "0-75", "--format", "wav",
+                                               "--out", (scratch.root() / "plain/x").string()});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err, "Cannot create the folder \"" + (scratch.root() / "plain/x").string() +
+                               "\": Not a directory\n");
 }
 
 TEST(CliRip, ASegmentAcrossATrackBoundaryGivesExactlyThoseFrames) {

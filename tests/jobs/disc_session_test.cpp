@@ -16,6 +16,7 @@
 #include "cdinfo/cddb_test_server.h"
 #include "cdinfo/local_library.h"
 #include "cdinfo/misc_settings.h"
+#include "codecs/codec_test_support.h"
 #include "codecs/output_settings.h"
 #include "rip/rip_job.h"
 #include "rip/rip_job_fixture.h"
@@ -52,6 +53,36 @@ class TitleCheckingPrompter final : public Prompter {
     mutable std::mutex mutex_;
     std::vector<std::string> texts_;
     std::vector<std::string> titlesAtSuccess_;
+};
+
+// The loopback server with an entry for the disc of `identity`: its disc title and track titles.
+struct LookupServer {
+    LookupServer(const DiscIdentity& identity, const std::string& discTitle,
+                 const std::vector<std::string>& titles) {
+        char discId[16];
+        std::snprintf(discId, sizeof discId, "%08x", identity.discId);
+        id = discId;
+        fixtures.setQueryReply(id, "200 jazz " + id + " " + discTitle + "\r\n");
+        std::string entry = "# xmcd\n# Track frame offsets:\n";
+        for (int track = 0; track < identity.trackCount; ++track)
+            entry += "# " + std::to_string(identity.frameOffsets[track]) + "\n";
+        entry += "# Disc length: " + std::to_string(identity.leadOutSeconds) +
+                 "\n# Revision: 0\nDISCID=" + id + "\nDTITLE=" + discTitle + "\n";
+        for (std::size_t track = 0; track < titles.size(); ++track)
+            entry += "TTITLE" + std::to_string(track) + "=" + titles[track] + "\n";
+        fixtures.setEntry(id, entry);
+        setenv("TONALDA_CDDB_HOST", "127.0.0.1", 1);
+        cddb::resetCddbConfig();
+        settings.Port = server.port();
+        settings.QueryScript = "/~cddb/cddb.cgi";
+        settings.email = "me@example.org";
+    }
+    ~LookupServer() { unsetenv("TONALDA_CDDB_HOST"); }
+
+    std::string id;
+    testing::CddbFixtures fixtures;
+    testing::CddbTestServer server{std::ref(fixtures)};
+    FreeDbSettings settings;
 };
 
 class DiscSessionTest : public test::RipJobTest {
@@ -150,27 +181,9 @@ TEST_F(DiscSessionTest, ALookupWritesIntoTheRowsWhileTheOwnerReadsThem) {
     ASSERT_EQ(session.rebuild(), 1);
     const auto identity = session.readDiscIdentity();
     ASSERT_TRUE(identity);
-    char id[16];
-    std::snprintf(id, sizeof id, "%08x", identity->discId);
+    LookupServer lookup(*identity, "Looked Up / Album", {"Uno", "Dos", "Tres"});
 
-    testing::CddbFixtures fixtures;
-    fixtures.setQueryReply(id, std::string("200 jazz ") + id + " Looked Up / Album\r\n");
-    std::string entry = "# xmcd\n# Track frame offsets:\n";
-    for (int track = 0; track < identity->trackCount; ++track)
-        entry += "# " + std::to_string(identity->frameOffsets[track]) + "\n";
-    entry += "# Disc length: " + std::to_string(identity->leadOutSeconds) +
-             "\n# Revision: 0\nDISCID=" + id +
-             "\nDTITLE=x\nTTITLE0=Uno\nTTITLE1=Dos\nTTITLE2=Tres\n";
-    fixtures.setEntry(id, entry);
-    testing::CddbTestServer server(std::ref(fixtures));
-    setenv("TONALDA_CDDB_HOST", "127.0.0.1", 1);
-    cddb::resetCddbConfig();
-    FreeDbSettings settings;
-    settings.Port = server.port();
-    settings.QueryScript = "/~cddb/cddb.cgi";
-    settings.email = "me@example.org";
-
-    ASSERT_TRUE(session.lookup().start(settings));
+    ASSERT_TRUE(session.lookup().start(lookup.settings));
     // The owner reads rows, titles and tags as long as the worker writes them.
     std::size_t reads = 0;
     while (session.lookup().running()) {
@@ -179,7 +192,6 @@ TEST_F(DiscSessionTest, ALookupWritesIntoTheRowsWhileTheOwnerReadsThem) {
         reads += session.discInfo().snapshot().artist.size();
     }
     view.follow(session.lookup());
-    unsetenv("TONALDA_CDDB_HOST");
     EXPECT_GT(reads, 0u);
 
     EXPECT_EQ(session.lookup().outcome(), cddb::LookupOutcome::Success);
@@ -200,6 +212,48 @@ TEST_F(DiscSessionTest, ALookupWritesIntoTheRowsWhileTheOwnerReadsThem) {
     }
     EXPECT_EQ(outline, (std::vector<std::string>{"disc", "Uno", "Dos", "Tres", "end"}));
     current_ = nullptr;
+}
+
+// A disc looked up with Japanese titles, then ripped to MP3: the readers show the titles whole,
+// not the question marks of the ID3v1 tag that the looked-up record fills.
+TEST_F(DiscSessionTest, ALookedUpNonLatinDiscRipsToMp3TagsThatReadersShowWhole) {
+    test::JobView view;
+    DiscSession session(*engine_, registry_, prompter_, view.events());
+    ASSERT_EQ(session.startEngine(), DriveSearch::Found);
+    ASSERT_EQ(session.rebuild(), 1);
+    const auto identity = session.readDiscIdentity();
+    ASSERT_TRUE(identity);
+    const std::string artist = "\u5c71\u7530 \u592a\u90ce";
+    const std::string album = "\u4ea4\u97ff\u66f2\u96c6";
+    const std::string title = "\u7b2c\u4e00\u697d\u7ae0";
+    LookupServer lookup(*identity, artist + " / " + album, {title, "Dos", "Tres"});
+    // The port as a last lookup left it, so that level 6 is asked of this server.
+    cddb::setCddbOption(cddb::kOptServerPort, std::nullopt, lookup.server.port());
+    ASSERT_TRUE(session.lookup().start(lookup.settings));
+    view.follow(session.lookup());
+    ASSERT_EQ(session.lookup().outcome(), cddb::LookupOutcome::Success);
+
+    session.setChecked(0, true);
+    options_.format = 1;
+    options_.fileNameRule = 1;  // <Title>
+    options_.subFolderRule = 0;
+    RipJob job(*engine_, registry_, prompter_, view.events());
+    ASSERT_TRUE(job.start(session.handle(), session.takeRipQueue(options_.fileNameRule), options_));
+    view.follow(job);
+    ASSERT_TRUE(job.succeeded());
+    const auto mp3 = dir_ / "rip" / (title + ".mp3");
+    ASSERT_TRUE(std::filesystem::exists(mp3));
+
+    const auto mutagen = test::runCommand(
+        "/usr/bin/python3 " TONALDA_SOURCE_DIR "/tests/codecs/read_id3.py " + test::quoted(mp3));
+    EXPECT_NE(mutagen.output.find("v2\tTIT2\t" + title + "\n"), std::string::npos)
+        << mutagen.output;
+    EXPECT_NE(mutagen.output.find("v2\tTPE1\t" + artist + "\n"), std::string::npos);
+    EXPECT_NE(mutagen.output.find("v2\tTALB\t" + album + "\n"), std::string::npos);
+    auto probed = test::probe(mp3);
+    EXPECT_EQ(probed["TAG:title"], title);
+    EXPECT_EQ(probed["TAG:artist"], artist);
+    EXPECT_EQ(probed["TAG:album"], album);
 }
 
 TEST_F(DiscSessionTest, TheStatusColumnFollowsARipsEvents) {

@@ -175,7 +175,7 @@ TEST_F(JobSeam, ARipAndAConversionAtOnceStopOnlyWhenTheirOwnCancelIsRequested) {
             std::uint32_t first = 0;
             for (int track = 0; track < 3; ++track) {
                 char name[32];
-                std::snprintf(name, sizeof name, "-Track %02d.wav", track + 1);
+                std::snprintf(name, sizeof name, "Track %02d.wav", track + 1);
                 const std::string wav = test::readFile(dir_ / "rip" / name);
                 EXPECT_TRUE(wav.substr(44) ==
                             discAudio(list.sessionHandle(), first, kTrackFrames[track]))
@@ -241,7 +241,7 @@ TEST_F(JobSeam, ARipDestroyedByItsReceiverWhileItsWorkerWaitsOnAPromptEndsCleanl
     EXPECT_EQ(seen.back().event, JobEvent(JobFinished{JobOutcome::Failed}));
     // Track 1 is complete; nothing of track 2 is left, neither its temporary file nor an output.
     ASSERT_EQ(ripFiles().size(), 1u);
-    EXPECT_EQ(ripFiles()[0].filename(), "-Track 01.ogg");
+    EXPECT_EQ(ripFiles()[0].filename(), "Track 01.ogg");
     EXPECT_TRUE(filesIn(dir_ / "temp").empty());
 }
 

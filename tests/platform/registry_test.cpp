@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "platform/hive_format.h"
+#include "platform/profile.h"
 #include "support/temp_dir.h"
 
 namespace tonalda {
@@ -221,6 +223,40 @@ TEST_F(RegistryTest, AWriteThroughALinkedHiveKeepsTheLink) {
     ASSERT_TRUE(linked.createKey(kMp3)->writeDword("CRC", 1));
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "linked.reg"));
     EXPECT_EQ(Registry(real).openKey(kMp3, RegistryAccess::Read)->readDword("CRC"), 1u);
+}
+
+// The hive and INI files are replaced by new files on every write: the user's permissions (and,
+// where this process may keep them, owner and group) stay; new files get the usual modes.
+TEST_F(RegistryTest, RewritingTheHiveOrAnIniFileKeepsItsPermissionsAndOwner) {
+    namespace fs = std::filesystem;
+    const auto ini = dir_ / "cdplayer.ini";
+    ASSERT_TRUE(registry_.createKey(kMp3)->writeDword("CRC", 1));
+    ASSERT_TRUE(profile::writeString(ini, "S", "k", "v"));
+    EXPECT_EQ(fs::status(hiveFile()).permissions(), fs::perms(0600));
+    const auto writeBoth = [&](std::uint32_t value) {
+        ASSERT_TRUE(registry_.openKey(kMp3, RegistryAccess::Write)->writeDword("CRC", value));
+        ASSERT_TRUE(profile::writeString(ini, "S", "k", std::to_string(value)));
+    };
+    for (const fs::perms mode : {fs::perms(0640), fs::perms(0664), fs::perms(0604)}) {
+        fs::permissions(hiveFile(), mode);
+        fs::permissions(ini, mode);
+        writeBoth(static_cast<std::uint32_t>(mode));
+        EXPECT_EQ(fs::status(hiveFile()).permissions(), mode);
+        EXPECT_EQ(fs::status(ini).permissions(), mode);
+    }
+    EXPECT_EQ(registry_.openKey(kMp3, RegistryAccess::Read)->readDword("CRC"), 0604u);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(hiveFile().c_str(), 1234, 4321), 0);
+        ASSERT_EQ(chown(ini.c_str(), 1234, 4321), 0);
+        writeBoth(7);
+        for (const auto& file : {hiveFile(), ini}) {
+            struct stat status {};
+            ASSERT_EQ(stat(file.c_str(), &status), 0);
+            EXPECT_EQ(status.st_uid, 1234u) << file;
+            EXPECT_EQ(status.st_gid, 4321u) << file;
+            EXPECT_EQ(status.st_mode & 07777, 0604u) << file;
+        }
+    }
 }
 
 TEST_F(RegistryTest, ALoadStopsAtTheFirstMissingValue) {

@@ -10,6 +10,7 @@
 #include "codecs/output_settings.h"
 #include "platform/messages.h"
 #include "platform/registry.h"
+#include "platform/text_codec.h"
 #include "support/temp_dir.h"
 
 namespace tonalda {
@@ -49,9 +50,15 @@ TEST(ComposeBaseName, TakesVersion2FieldsOnlyWhenVersion1IsClear) {
     EXPECT_EQ(composeBaseName("Track 01", tag, -1), "Track 01");
 }
 
-TEST(ComposeBaseName, EmptyFieldsGiveEmptyParts) {
-    EXPECT_EQ(composeBaseName("Track 01", tagWith("Title", "", ""), 2), "-Title");
-    EXPECT_EQ(composeBaseName("Track 01", tagWith("", "A", ""), 1), "");
+TEST(ComposeBaseName, BlankFieldsAreLeftOutWithTheirHyphen) {
+    // An untitled disc: no artist, the list title as the title.
+    EXPECT_EQ(composeBaseName("Track 01", tagWith("Track 01", "", ""), 2), "Track 01");
+    EXPECT_EQ(composeBaseName("Track 01", tagWith("Title", "A", ""), 4), "A-Title");
+    EXPECT_EQ(composeBaseName("Track 01", tagWith("Title", " ", "\t"), 7), "Title");
+    EXPECT_EQ(composeBaseName("Track 01", tagWith("", "A", "B"), 5), "B-A");
+    // Nothing to compose from: the list title stays rather than a name of the extension alone.
+    EXPECT_EQ(composeBaseName("Track 01", tagWith("", "A", ""), 1), "Track 01");
+    EXPECT_EQ(composeBaseName("Track 01", tagWith(" ", "", ""), 3), "Track 01");
 }
 
 TEST(ComposeBaseName, HostileTagTextBecomesOneHarmlessName) {
@@ -60,6 +67,15 @@ TEST(ComposeBaseName, HostileTagTextBecomesOneHarmlessName) {
     EXPECT_EQ(composeBaseName("x", tagWith("..", "", ""), 1), "__");
     EXPECT_EQ(composeBaseName("x", tagWith(std::string("a\0b", 3), "", ""), 1), "a_b");
     EXPECT_EQ(composeBaseName("x", tagWith("Title", ".", "."), 4), ".-.-Title");
+    // Control characters from CDDB text, and a name a command would take for an option.
+    EXPECT_EQ(composeBaseName("x",
+                              tagWith("a\tb\x01"
+                                      "c\x7f\nd",
+                                      "", ""),
+                              1),
+              "a_b_c__d");
+    EXPECT_EQ(composeBaseName("x", tagWith("-rf", "", ""), 1), "_rf");
+    EXPECT_EQ(composeBaseName("x", tagWith("T", "--", ""), 2), "_--T");
 }
 
 TEST(SafeNameComponent, KeepsNamesShortEnoughWithoutSplittingCharacters) {
@@ -67,12 +83,47 @@ TEST(SafeNameComponent, KeepsNamesShortEnoughWithoutSplittingCharacters) {
     EXPECT_EQ(safeNameComponent("..."), "___");
     EXPECT_EQ(safeNameComponent("AC/DC"), "AC_DC");
     EXPECT_EQ(safeNameComponent("Caf\u00e9: \\ *?"), "Caf\u00e9: \\ *?");
+    EXPECT_EQ(safeNameComponent("tab\there"), "tab_here");
     std::string longName;
     for (int i = 0; i < 200; ++i)
         longName += "\u00e9";  // two bytes each
     const std::string safe = safeNameComponent(longName);
-    EXPECT_EQ(safe.size(), 254u);
-    EXPECT_EQ(safe, longName.substr(0, 254));
+    EXPECT_EQ(safe.size(), kMaxComposedNameBytes - kMaxComposedNameBytes % 2);
+    EXPECT_EQ(safe, longName.substr(0, safe.size()));
+    // Bytes that are not UTF-8 are cut where the limit falls, not walked back over.
+    EXPECT_EQ(safeNameComponent(std::string(300, '\x80')).size(), kMaxComposedNameBytes);
+}
+
+class LongNamesTest : public ::testing::Test {
+  protected:
+    test::TempDir dir_;
+};
+
+// About 90 Japanese characters of artist and title: the composed name and every suffix a job
+// appends still make a file the file system takes, and the cut leaves whole characters.
+TEST_F(LongNamesTest, ComposedNamesLeaveRoomForTheSuffixAJobAppends) {
+    std::string artist;
+    std::string title;
+    for (int i = 0; i < 30; ++i)
+        artist += "\u5c71\u7530";  // three bytes each
+    for (int i = 0; i < 30; ++i)
+        title += "\u4ea4";
+    const std::string base = composeBaseName("Track 01", tagWith(title, artist, ""), 2);
+    ASSERT_LE(base.size() + kNameSuffixRoomBytes, 255u);
+    EXPECT_GT(base.size(), 255u - kNameSuffixRoomBytes - 4);
+    EXPECT_TRUE(text::isValidUtf8(base)) << "a character was split";
+    EXPECT_EQ(base, (artist + "-" + title).substr(0, base.size()));
+
+    for (const char* suffix : {".tmp", ".wav", ".mp3", ".ogg", ".wma"}) {
+        const fs::path file = dir_ / (base + suffix);
+        test::writeFile(file, "x");
+        EXPECT_TRUE(fs::exists(file)) << suffix;
+    }
+    const fs::path longest = dir_ / (base + std::string(kNameSuffixRoomBytes, 'x'));
+    test::writeFile(longest, "x");
+    EXPECT_TRUE(fs::exists(longest));
+    const fs::path viaBuilder = outputFilePath(dir_.path(), base, ".ogg");
+    EXPECT_EQ(viaBuilder.filename().string(), base + ".ogg");
 }
 
 class OutputFolderTest : public ::testing::Test {
@@ -98,8 +149,14 @@ TEST_F(OutputFolderTest, SubFolderRulesCreateTheirLevels) {
 
     // The same rules again find the folders already there.
     EXPECT_TRUE(prepareOutputFolder(rip_, "A", "B", 4).ok());
-    // A disc refreshed without information has " " for artist and album.
-    EXPECT_EQ(prepareOutputFolder(rip_, " ", " ", 3).folder, rip_ / " - ");
+    // A disc refreshed without information has " " for artist and album: no level is made.
+    EXPECT_EQ(prepareOutputFolder(rip_, " ", " ", 3).folder, rip_);
+    EXPECT_EQ(prepareOutputFolder(rip_, " ", " ", 4).folder, rip_);
+    EXPECT_EQ(prepareOutputFolder(rip_, " ", "B", 3).folder, rip_ / "B");
+    EXPECT_EQ(prepareOutputFolder(rip_, "A", "", 3).folder, rip_ / "A");
+    EXPECT_EQ(prepareOutputFolder(rip_, " ", "B", 1).folder, rip_);
+    // Control characters and a leading hyphen in disc text.
+    EXPECT_EQ(prepareOutputFolder(rip_, "-A\tB", "C\x01", 4).folder, rip_ / "_A_B" / "C_");
 }
 
 TEST_F(OutputFolderTest, RuleOutsideTheListCreatesNothing) {
@@ -156,8 +213,9 @@ TEST(OutputFilePath, AddsTheExtensionAndKeepsTheNameShortEnough) {
     EXPECT_EQ(outputFilePath("/r", "Track 05", ".mp3"), fs::path("/r/Track 05.mp3"));
     EXPECT_EQ(outputFilePath("/r", "", ".mp3"), fs::path("/r/.mp3"));
     EXPECT_EQ(outputFilePath("/r", "..", ".ogg"), fs::path("/r/...ogg"));
+    EXPECT_EQ(outputFilePath("/r", "-a\tb", ".mp3"), fs::path("/r/_a_b.mp3"));
     const fs::path longName = outputFilePath("/r", std::string(300, 'x'), ".wav");
-    EXPECT_EQ(longName.filename().string(), std::string(251, 'x') + ".wav");
+    EXPECT_EQ(longName.filename().string(), std::string(kMaxComposedNameBytes, 'x') + ".wav");
     EXPECT_EQ(outputFormatExtension(static_cast<std::int32_t>(OutputFormat::Ogg)), ".ogg");
     EXPECT_EQ(outputFormatName(1), "MP3 File");
     EXPECT_EQ(outputFormatName(4), "");

@@ -30,11 +30,11 @@ class RipJobEndToEnd : public test::RipJobTest {
     }
 
     // With the default rules: "<Artist-Title>" from the default rows' version 1 fields (no
-    // artist), in "<Artist>\<Album>" folders named after the blank disc fields.
+    // artist, so no hyphen), in the rip folder: blank disc fields add no "<Artist>\<Album>" levels.
     std::filesystem::path output(int track, std::string_view extension) const {
         char name[32];
-        std::snprintf(name, sizeof name, "-Track %02d", track);
-        return dir_ / "rip" / " " / " " / (name + std::string(extension));
+        std::snprintf(name, sizeof name, "Track %02d", track);
+        return dir_ / "rip" / (name + std::string(extension));
     }
 };
 
@@ -52,7 +52,7 @@ TEST_F(RipJobEndToEnd, EveryFormatWithDefaultSettingsGivesNamedTaggedFilesAndNoT
         ASSERT_TRUE(job.start(list, options_));
         EXPECT_EQ(list.columnText(0, kColumnStatus), "Waiting");
         EXPECT_EQ(list.columnText(2, kColumnStatus), "");
-        EXPECT_EQ(list.item(1).baseName, "-Track 02");
+        EXPECT_EQ(list.item(1).baseName, "Track 02");
         view.follow(job);
 
         EXPECT_TRUE(prompter_.texts().empty()) << prompter_.texts().front();

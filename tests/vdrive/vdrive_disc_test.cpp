@@ -1,6 +1,11 @@
 // Discs from CUE sheets, WAV folders and generated descriptions, read back through the module.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <future>
 
 #include <algorithm>
 #include <cstring>
@@ -189,6 +194,146 @@ TEST_F(CueDisc, Read10NeedsTheRawBlockLengthAndVendorReadsMoveExactlyNFrames) {
     EXPECT_TRUE(reply.data == slice(bin1, 200 * kFrame, 5 * kFrame));
 }
 
+// Sheets of one FILE per track, as ripped images often are. The served disc is checked against
+// the files laid end to end, with the silence of PREGAP and POSTGAP put in.
+class MultiFileSheets : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        a = randomBytes(100 * kFrame, 11);
+        b = randomBytes(80 * kFrame, 12);
+        c = randomBytes(60 * kFrame, 13);
+        writeFile(folder / "a.wav", wavFile(a));
+        writeFile(folder / "b.bin", b);
+        writeFile(folder / "c.bin", c);
+    }
+
+    struct Served {
+        std::vector<uint32_t> starts;  // the tracks, then the lead-out
+        std::vector<uint8_t> disc;
+    };
+    Served serve(const std::string& sheet) {
+        writeText(folder / "disc.cue", sheet);
+        Module module((folder / "disc.cue").string());
+        EXPECT_EQ(module.startupMessages(), "");
+        Served served;
+        const Reply toc = module.exec(readToc(false), 804);
+        if (!toc.good())
+            return served;  // no disc: the sheet was refused
+        for (const TocEntry& entry : tocEntries(toc))
+            served.starts.push_back(entry.address);
+        const uint32_t leadOut = served.starts.empty() ? 0 : served.starts.back();
+        for (uint32_t lba = 0; lba < leadOut; lba += 20) {
+            const uint32_t frames = std::min(20u, leadOut - lba);
+            const Reply reply =
+                module.exec(readCd(static_cast<int32_t>(lba), frames, 0xF8), frames * kFrame);
+            EXPECT_TRUE(reply.good()) << lba;
+            served.disc.insert(served.disc.end(), reply.data.begin(), reply.data.end());
+        }
+        return served;
+    }
+    static std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts) {
+        std::vector<uint8_t> all;
+        for (const auto& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    }
+    static std::vector<uint8_t> silence(uint32_t frames) {
+        return std::vector<uint8_t>(frames * kFrame, 0);
+    }
+
+    TempFolder folder;
+    std::vector<uint8_t> a, b, c;
+};
+
+TEST_F(MultiFileSheets, IndexZeroAtTheEndOfThePreviousFileIsThatFilesTail) {
+    const Served served = serve(
+        "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+        "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n"
+        "FILE \"b.bin\" BINARY\n    INDEX 01 00:00:00\n"
+        "  TRACK 03 AUDIO\n    INDEX 00 00:00:50\n"
+        "FILE \"c.bin\" BINARY\n    INDEX 01 00:00:00\n");
+    EXPECT_EQ(served.starts, (std::vector<uint32_t>{0, 100, 180, 240}));
+    EXPECT_TRUE(served.disc == joined({a, b, c}));
+}
+
+TEST_F(MultiFileSheets, GapsInTheirOwnFilePregapAndPostgap) {
+    const Served served = serve(
+        "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n    POSTGAP 00:01:00\n"
+        "FILE \"b.bin\" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:00:30\n    INDEX 01 00:00:00\n"
+        "FILE \"c.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n"
+        "    INDEX 01 00:00:20\n");
+    // a, 75 frames after track 1, 30 before track 2, b, then c with its first 20 frames as gap.
+    EXPECT_EQ(served.starts, (std::vector<uint32_t>{0, 205, 305, 345}));
+    EXPECT_TRUE(served.disc == joined({a, silence(75), silence(30), b, c}));
+
+    // Without any INDEX 00, and a gap in the previous file together with a POSTGAP there.
+    const Served plain = serve(
+        "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+        "FILE \"b.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n    POSTGAP 00:00:10\n"
+        "  TRACK 03 AUDIO\n    INDEX 00 00:01:00\n"
+        "FILE \"c.bin\" BINARY\n    INDEX 01 00:00:00\n");
+    EXPECT_EQ(plain.starts, (std::vector<uint32_t>{0, 100, 190, 250}));
+    EXPECT_TRUE(plain.disc == joined({a, b, silence(10), c}));
+}
+
+TEST_F(MultiFileSheets, AGapOutsideThePreviousFilesTailIsRefused) {
+    for (const std::string gap : {"00:02:00", "00:00:00"}) {  // past a's end; before track 1
+        writeText(folder / "bad.cue",
+                  "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                  "  TRACK 02 AUDIO\n    INDEX 00 " +
+                      gap +
+                      "\n"
+                      "FILE \"b.bin\" BINARY\n    INDEX 01 00:00:00\n");
+        Module module((folder / "bad.cue").string());
+        EXPECT_NE(module.startupMessages().find("bad.cue: track 2 has its INDEX 00 outside"),
+                  std::string::npos)
+            << module.startupMessages();
+    }
+}
+
+// What libcue reads loosely is refused with the sheet's name and the line.
+TEST(CueSheets, TrackCountsAndTimesAreCheckedLineByLine) {
+    TempFolder folder;
+    writeFile(folder / "a.bin", randomBytes(200 * kFrame, 4));
+    std::string hundred = "FILE \"a.bin\" BINARY\n";
+    for (int track = 1; track <= 100; ++track) {
+        char lines[64];
+        std::snprintf(lines, sizeof lines, "  TRACK %02d AUDIO\n    INDEX 01 00:00:%02d\n", track,
+                      track % 75);
+        hundred += lines;
+    }
+    const std::vector<std::pair<std::string, std::string>> sheets{
+        {"hundred", hundred},
+        {"signed", "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n  INDEX 01 00:-5:00\n"},
+        {"frames", "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n  INDEX 01 00:00:75\n"},
+        {"seconds", "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n  INDEX 01 00:60:00\n"},
+        {"pregap",
+         "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n  PREGAP 00:02:99\n"
+         "  INDEX 01 00:00:00\n"},
+        {"postgap",
+         "FILE \"a.bin\" BINARY\n\n  TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+         "  POSTGAP 1:2\n"},
+    };
+    const std::vector<std::string> expected{
+        "hundred.cue: line 200: a track after the 99th",
+        "signed.cue: line 3: INDEX 01 has the time \"00:-5:00\"",
+        "frames.cue: line 3: INDEX 01 has the time \"00:00:75\"",
+        "seconds.cue: line 3: INDEX 01 has the time \"00:60:00\"",
+        "pregap.cue: line 3: PREGAP has the time \"00:02:99\"",
+        "postgap.cue: line 5: POSTGAP has the time \"1:2\""};
+    std::string drives;
+    for (const auto& [name, sheet] : sheets) {
+        writeText(folder / (name + ".cue"), sheet);
+        drives += (folder / (name + ".cue")).string() + ";";
+    }
+    Module module(drives);
+    EXPECT_EQ(module.supportInfo(), SS_NO_ADAPTERS << 8);
+    for (const std::string& message : expected)
+        EXPECT_NE(module.startupMessages().find(message), std::string::npos)
+            << message << "\n"
+            << module.startupMessages();
+}
+
 TEST(CueSheets, MalformedSheetsAndFilesAreRefusedWithAMessage) {
     TempFolder folder;
     writeFile(folder / "a.bin", randomBytes(100 * kFrame, 4));
@@ -231,6 +376,51 @@ TEST(CueSheets, MalformedSheetsAndFilesAreRefusedWithAMessage) {
     EXPECT_NE(messages.find("48000 Hz"), std::string::npos) << messages;
     EXPECT_NE(messages.find("24-bit"), std::string::npos) << messages;
     EXPECT_NE(messages.find("gone.bin"), std::string::npos) << messages;
+}
+
+// A FIFO where a file should be (an image, a sheet's FILE, a disc description, the drive list
+// itself) is refused at once with its name: waiting for a writer would hang every program that
+// loads the module, whatever drive it wants.
+TEST(CueSheets, FifosAreRefusedWithoutWaiting) {
+    TempFolder folder;
+    for (const char* name : {"sheet.cue", "track.bin", "desc.disc", "drives.list"})
+        ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0) << name;
+    writeText(folder / "uses.cue",
+              "FILE \"track.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
+    const std::string drives =
+        (folder / "sheet.cue").string() + ";" + (folder / "uses.cue").string() + ";" +
+        (folder / "desc.disc").string() + ";gen:seed 3/track audio 100,addr=0:5:0";
+    const auto loadWithin = [&](const std::string& list, auto check) {
+        auto loading = std::async(std::launch::async, [list, check] {
+            Module module(list);
+            check(module);
+        });
+        if (loading.wait_for(std::chrono::seconds(20)) == std::future_status::ready)
+            return loading.get();
+        ADD_FAILURE() << "loading the module waits on a FIFO";
+        // Let the waiting opens go on, one after the other: a writer that closes at once ends each.
+        while (loading.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            for (const char* name : {"sheet.cue", "track.bin", "desc.disc", "drives.list"}) {
+                const int fd = open((folder / name).c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    close(fd);
+            }
+    };
+    loadWithin(drives, [&](const Module& module) {
+        const std::string& messages = module.startupMessages();
+        for (const char* name : {"sheet.cue", "track.bin", "desc.disc"})
+            EXPECT_NE(messages.find(std::string(name) + ": not a regular file"), std::string::npos)
+                << name << "\n"
+                << messages;
+        // The generated disc is served as the one drive.
+        EXPECT_EQ(tocEntries(module.exec(readToc(false), 804, 0, 5)).back().address, 100u);
+    });
+    loadWithin("@" + (folder / "drives.list").string(), [&](const Module& module) {
+        EXPECT_NE(module.startupMessages().find("drives.list: not a regular file"),
+                  std::string::npos)
+            << module.startupMessages();
+        EXPECT_EQ(module.supportInfo(), SS_NO_ADAPTERS << 8);
+    });
 }
 
 TEST(CueSheets, CookedDataSectorsAreServedWhole) {

@@ -19,6 +19,8 @@ int runCommand(const CliOptions& options, Console& console) {
             return lookUpDisc(options, console);
         case Command::Library:
             return runLibraryOperation(options, console);
+        case Command::Submit:
+            return submitDisc(options, console);
         case Command::Rip:
             return ripDisc(options, console);
         case Command::Convert:

@@ -14,6 +14,7 @@ int runCommand(const CliOptions& options, Console& console);
 int listDrives(Console& console);
 int showToc(const CliOptions& options, Console& console);
 int lookUpDisc(const CliOptions& options, Console& console);
+int submitDisc(const CliOptions& options, Console& console);
 int runLibraryOperation(const CliOptions& options, Console& console);
 int ripDisc(const CliOptions& options, Console& console);
 int convertFiles(const CliOptions& options, Console& console);

@@ -2,16 +2,22 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_console.h"
+#include "app/cli/cli_interrupt.h"
+#include "app/cli/cli_job_view.h"
 #include "app/cli/cli_report.h"
 #include "app/cli/cli_session.h"
 #include "cdaccess/cdrom_settings.h"
 #include "cdinfo/cddb_jobs.h"
 #include "cdinfo/freedb_settings.h"
 #include "cdinfo/local_library.h"
+#include "cdinfo/misc_settings.h"
 #include "platform/profile.h"
 
 namespace tonalda::cli {
 namespace {
+
+constexpr std::string_view kLookupCanceled = "The lookup was canceled.";
+constexpr std::string_view kSubmitCanceled = "The submission was canceled.";
 
 DiscReport discReport(DiscSession& disc) {
     const DiscInfo info = disc.discInfo().snapshot();
@@ -68,9 +74,9 @@ int lookUpDisc(const CliOptions& options, Console& console) {
         readLocalLibrary(disc, library);
 
     cddb::CddbLookupJob& lookup = disc.lookup();
-    if (!lookup.start(freeDbSettings()))
+    if (interrupted() || !lookup.start(freeDbSettings()))
         return 1;
-    deliverUntilFinished(session.events(), lookup.id(), [](const JobNotice&) {});
+    finishJob(lookup, session.events(), [](const JobNotice&) {});
     const cddb::LookupOutcome outcome = lookup.outcome();
     switch (outcome) {
         case cddb::LookupOutcome::Success:
@@ -81,9 +87,11 @@ int lookUpDisc(const CliOptions& options, Console& console) {
         case cddb::LookupOutcome::EntryUnparsed:
             console.err("The server's entry for the disc could not be read.");
             return 1;
+        case cddb::LookupOutcome::Canceled:
+            console.err(kLookupCanceled);
+            return 1;
         case cddb::LookupOutcome::NoMatches:
         case cddb::LookupOutcome::ReadFailed:
-        case cddb::LookupOutcome::Canceled:
             // The job has told the user already.
             return 1;
     }
@@ -99,6 +107,34 @@ int lookUpDisc(const CliOptions& options, Console& console) {
     return 0;
 }
 
+int submitDisc(const CliOptions& options, Console& console) {
+    DriveSession session(console);
+    if (!session.open())
+        return 1;
+    DiscSession& disc = session.disc();
+    // The disc as the library holds it (the start-up read it already when "AutoRead" is set).
+    if (miscSettings().autoRead == 0)
+        disc.readLibrary(false);
+    // Every command is a run of its own: the server port is the one a lookup would have left.
+    cddb::setCddbOption(cddb::kOptServerPort, std::nullopt, freeDbSettings().Port);
+
+    cddb::CddbSubmitJob& submit = disc.submit();
+    if (interrupted())
+        return 1;
+    // "dblog.txt" goes into the current folder, as the rip view's does; a refusal is told by the
+    // job and starts nothing.
+    if (!submit.start(freeDbSettings(), std::filesystem::current_path(),
+                      options.test ? cddb::SubmitMode::Test : cddb::SubmitMode::Submit))
+        return 1;
+    bool canceled = false;
+    finishJob(submit, session.events(), [&](const JobNotice& notice) {
+        canceled = canceled || notice.event == JobEvent(JobFinished{JobOutcome::Canceled});
+    });
+    if (canceled)
+        console.err(kSubmitCanceled);
+    return submit.submitted() ? 0 : 1;
+}
+
 int runLibraryOperation(const CliOptions& options, Console& console) {
     DriveSession session(console);
     if (!session.open())
@@ -107,14 +143,21 @@ int runLibraryOperation(const CliOptions& options, Console& console) {
     const std::filesystem::path library = disc.libraryFolder();
     const auto file = libraryFilePath(library, disc.readPlayerKey());
     switch (options.library) {
-        case LibraryOperation::Read:
-            if (!readLocalLibrary(disc, library)) {
-                console.err("The disc is not in the local CD library yet; its file was created: " +
-                            file.string());
+        case LibraryOperation::Read: {
+            std::string notCreated;
+            if (!readLocalLibrary(disc, library, &notCreated)) {
+                console.err(notCreated.empty()
+                                ? "The disc is not in the local CD library yet; its file was "
+                                  "created: " +
+                                      file.string()
+                                : "The disc is not in the local CD library, and its file could "
+                                  "not be created: " +
+                                      file.string() + ": " + notCreated);
                 return 1;
             }
             printDisc(console, disc, false);
             return 0;
+        }
         case LibraryOperation::Save:
             if (!saveLocalLibrary(disc, library)) {
                 console.err(

@@ -29,24 +29,28 @@ class ConsoleJobView {
     int lastDrawn_ = -1;
 };
 
-// Runs a started job to its end on the main thread: hands its events to the view, and turns a
+// Runs a started job to its end on the main thread: hands its events to `handle`, and turns a
 // Ctrl-C into the job's stop (also one pressed while it started). Thread: the main thread.
 template <typename Job>
-void followJob(Job& job, JobEventQueue& events, ConsoleJobView& view,
-               const std::function<void(const JobNotice&)>& alsoHandle = {}) {
+void finishJob(Job& job, JobEventQueue& events,
+               const std::function<void(const JobNotice&)>& handle) {
     const auto stopOnInterrupt = [&job] {
         if (interrupted())
             job.requestStop();
     };
     stopOnInterrupt();
-    deliverUntilFinished(
-        events, job.id(),
-        [&](const JobNotice& notice) {
-            view.handle(notice);
-            if (alsoHandle)
-                alsoHandle(notice);
-        },
-        stopOnInterrupt);
+    deliverUntilFinished(events, job.id(), handle, stopOnInterrupt);
+}
+
+// The same with the job's events shown by the view.
+template <typename Job>
+void followJob(Job& job, JobEventQueue& events, ConsoleJobView& view,
+               const std::function<void(const JobNotice&)>& alsoHandle = {}) {
+    finishJob(job, events, [&](const JobNotice& notice) {
+        view.handle(notice);
+        if (alsoHandle)
+            alsoHandle(notice);
+    });
 }
 
 }  // namespace tonalda::cli

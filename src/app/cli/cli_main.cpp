@@ -25,8 +25,13 @@ int main(int argc, char** argv) {
     }
     // A server closing its end while we write must give an error, not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f) must fail the write, which the job reports, not kill the
+    // program and leave a cut file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Ctrl-C cancels the jobs; the other commands end at once, as by default.
-    if (parsed.options->command == Command::Rip || parsed.options->command == Command::Convert)
+    const Command command = parsed.options->command;
+    if (command == Command::Rip || command == Command::Convert || command == Command::Lookup ||
+        command == Command::Submit)
         cancelJobsOnInterrupt();
     loadSettingsGroups(console);
     return runCommand(*parsed.options, console);

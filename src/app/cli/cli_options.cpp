@@ -58,6 +58,8 @@ std::optional<Command> commandNamed(std::string_view name) {
         return Command::Lookup;
     if (name == "library")
         return Command::Library;
+    if (name == "submit")
+        return Command::Submit;
     if (name == "help" || name == "--help" || name == "-h")
         return Command::Help;
     return std::nullopt;
@@ -78,13 +80,16 @@ std::optional<LibraryOperation> libraryOperationNamed(std::string_view name) {
 // Which flags each command takes.
 bool accepts(Command command, std::string_view flag) {
     const bool drive = command == Command::Toc || command == Command::Rip ||
-                       command == Command::Lookup || command == Command::Library;
+                       command == Command::Lookup || command == Command::Library ||
+                       command == Command::Submit;
     if (flag == "--unit")
         return drive;
     if (flag == "--json")
         return command == Command::Toc || command == Command::Lookup;
     if (flag == "--save")
         return command == Command::Lookup;
+    if (flag == "--test")
+        return command == Command::Submit;
     if (flag == "--tracks" || flag == "--segment")
         return command == Command::Rip;
     if (flag == "--format" || flag == "--out")
@@ -168,6 +173,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             options.json = true;
         } else if (argument == "--save") {
             options.save = true;
+        } else if (argument == "--test") {
+            options.test = true;
         } else if (argument == "--unit") {
             const auto value = reader.value();
             const auto unit = value ? parseNumber<std::int32_t>(*value) : std::nullopt;
@@ -242,10 +249,13 @@ std::string usageText() {
            "  library read|save|ini-read|ini-write [--unit N]\n"
            "                                 read or save the disc in the local CD library, or\n"
            "                                 read or write its entry in cdplayer.ini\n"
+           "  submit [--unit N] [--test]     submit the disc as the local CD library holds it\n"
+           "                                 to the CDDB server; --test has the server check\n"
+           "                                 the entry without keeping it\n"
            "  help, --help                   this text\n"
            "\n"
            "Ctrl-C cancels a rip or conversion: the job stops at its next block and removes\n"
-           "its partial files.\n"
+           "its partial files. It ends a lookup or submission at once.\n"
            "Exit status: 0 when everything ended well, 1 when something failed or was\n"
            "canceled, 2 for a wrong command line.\n";
 }

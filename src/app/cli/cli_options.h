@@ -11,7 +11,7 @@
 
 namespace tonalda::cli {
 
-enum class Command { Help, Drives, Toc, Rip, Convert, Lookup, Library };
+enum class Command { Help, Drives, Toc, Rip, Convert, Lookup, Library, Submit };
 
 enum class LibraryOperation { Read, Save, IniRead, IniWrite };
 
@@ -27,6 +27,7 @@ struct CliOptions {
     std::optional<std::int32_t> unit;
     bool json = false;
     bool save = false;
+    bool test = false;  // submit: the server checks the entry and keeps nothing
     // Empty: every track. Otherwise the track numbers asked for.
     std::set<int> tracks;
     std::optional<FrameRange> segment;

@@ -12,6 +12,7 @@
 #include "codecs/output_format.h"
 #include "codecs/output_settings.h"
 #include "platform/registry.h"
+#include "rip/output_naming.h"
 #include "rip/rip_job.h"
 #include "rip/segment_rip.h"
 
@@ -102,6 +103,12 @@ int ripSegment(const FrameRange& segment, DriveSession& session, Console& consol
                               std::to_string(range.end) + " \"" +
                               options.output.filename().string() + "\"";
 
+    // The folder is made as a track rip makes its own: --out may name one that is not there yet.
+    const OutputFolder folder = prepareOutputFolder(options.output.parent_path(), {}, {}, 0);
+    if (!folder.ok()) {
+        console.err(folder.error);
+        return 1;
+    }
     if (interrupted())
         return 1;  // Ctrl-C before anything started
     SegmentRip job(cdEngine(), Registry::instance(), session.prompter(), session.events());
