@@ -72,9 +72,8 @@ class ControlsTest final : public QObject {
   private Q_SLOTS:
     void jumpArithmetic() {
         // The first 7 pixels are the track's end: position 0, whatever the range.
-        for (int x = 0; x < 7; ++x)
+        for (int x = 0; x <= 7; ++x)
             QCOMPARE(ui::jumpPosition(x, 10000, 568), 0);
-        QCOMPARE(ui::jumpPosition(7, 10000, 568), 0);
         QCOMPARE(ui::jumpPosition(7 + 277, 10000, 568), 5000);
         QCOMPARE(ui::jumpPosition(568 - 7, 10000, 568), 10000);
         // Integer arithmetic truncates: (100 - 7) * 10000 / 554 = 1678.7...
@@ -95,7 +94,6 @@ class ControlsTest final : public QObject {
         QCOMPARE(seek.value(), 5000);
         QCOMPARE(log.events, (QStringList{"timer stop", "at 0", "timer start", "at 0", "timer stop",
                                           "at 5000", "timer start", "at 5000"}));
-        QCOMPARE(seek.rangeWidth(), 10000);
     }
 
     void dragAfterTheJumpFollowsThePointer() {
@@ -142,13 +140,12 @@ class ControlsTest final : public QObject {
         bar.setRange(5, 5);
         bar.setPosition(5);
         QCOMPARE(bar.doneWidth(), -1);
-        const QImage image = render(bar);
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                QCOMPARE(image.pixelColor(x, y), QColor(Qt::magenta));
+        QImage untouched(bar.size(), QImage::Format_RGB32);
+        untouched.fill(Qt::magenta);
+        QCOMPARE(render(bar), untouched);
         // A range whose lower bound is above the upper one draws nothing either.
         bar.setRange(10, 0);
-        QCOMPARE(render(bar), image);
+        QCOMPARE(render(bar), untouched);
     }
 
     void progressBarRepaintsOnlyWhenTheDoneWidthChanges() {
@@ -196,10 +193,6 @@ class ControlsTest final : public QObject {
         QVERIFY(hasColour(image, 100, 200, onBackground));
         QVERIFY(!hasColour(image, 100, 200, onBar));
         QVERIFY(!hasColour(image, 100, 200, barColour));
-
-        // A fixed text replaces the percentage.
-        bar.setText(QStringLiteral("Done"));
-        QCOMPARE(bar.shownText(), QStringLiteral("Done"));
     }
 };
 

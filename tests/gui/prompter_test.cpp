@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "gui_test_support.h"
@@ -40,6 +41,18 @@ class BoxAnswerer {
     std::function<void(QMessageBox&)> act_;
 };
 
+// Asks from a worker thread while the interface thread goes on handling events; the answer, or
+// nothing when none came in time.
+std::optional<PromptAnswer> askFromWorker(const std::function<PromptAnswer()>& ask) {
+    std::promise<PromptAnswer> answer;
+    std::future<PromptAnswer> answered = answer.get_future();
+    std::thread worker([&] { answer.set_value(ask()); });
+    const bool done = QTest::qWaitFor(
+        [&] { return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    worker.join();
+    return done ? std::optional(answered.get()) : std::nullopt;
+}
+
 }  // namespace
 
 class PrompterTest final : public QObject {
@@ -53,22 +66,15 @@ class PrompterTest final : public QObject {
             askedOn = std::this_thread::get_id();
             box.button(QMessageBox::No)->click();
         });
-        std::promise<PromptAnswer> answer;
-        std::future<PromptAnswer> answered = answer.get_future();
-        std::thread worker([&] {
-            answer.set_value(prompter.ask({"Would you like to stop ripping?",
-                                           {},
-                                           PromptButtons::YesNoCancel,
-                                           PromptIcon::Question}));
+        const std::optional<PromptAnswer> answer = askFromWorker([&] {
+            return prompter.ask({"Would you like to stop ripping?",
+                                 {},
+                                 PromptButtons::YesNoCancel,
+                                 PromptIcon::Question});
         });
-        const bool done = QTest::qWaitFor([&] {
-            return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        });
-        worker.join();
-        QVERIFY(done);
+        QCOMPARE(answer, std::optional(PromptAnswer::No));
         QCOMPARE(answerer.text, QStringLiteral("Would you like to stop ripping?"));
         QCOMPARE(askedOn, std::this_thread::get_id());
-        QCOMPARE(answered.get(), PromptAnswer::No);
     }
 
     void aStoppedJobsQuestionClosesWithCancel() {
@@ -80,18 +86,11 @@ class PrompterTest final : public QObject {
             shown = true;
             cancel.requestStop();
         });
-        std::promise<PromptAnswer> answer;
-        std::future<PromptAnswer> answered = answer.get_future();
-        std::thread worker([&] {
-            answer.set_value(prompter.ask({"Error at 00:12:34", {}, PromptButtons::Ok}, cancel));
+        const std::optional<PromptAnswer> answer = askFromWorker([&] {
+            return prompter.ask({"Error at 00:12:34", {}, PromptButtons::Ok}, cancel);
         });
-        const bool done = QTest::qWaitFor([&] {
-            return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        });
-        worker.join();
-        QVERIFY(done);
+        QCOMPARE(answer, std::optional(PromptAnswer::Cancel));
         QVERIFY(shown);
-        QCOMPARE(answered.get(), PromptAnswer::Cancel);
         // A job already stopped is not asked at all.
         QCOMPARE(prompter.ask({"Error at 00:12:34", {}, PromptButtons::Ok}, cancel),
                  PromptAnswer::Cancel);

@@ -47,13 +47,10 @@ class SkinTest final : public QObject {
         ui::BitmapButton unknown;
         QVERIFY(!unknown.setPictures(QStringLiteral("NOSUCH")));
         QVERIFY(unknown.currentPicture().isEmpty());
-    }
-
-    void theMainWindowFindsPicturesByCaptionWithoutRegardToCase() {
-        ui::BitmapButton button;
-        button.setText(QStringLiteral("Pre"));
-        QVERIFY(button.setPicturesFromCaption());
-        QCOMPARE(button.baseName(), QStringLiteral("PRE"));
+        // The main window finds the pictures by caption, without regard to case.
+        unknown.setText(QStringLiteral("Pre"));
+        QVERIFY(unknown.setPicturesFromCaption());
+        QCOMPARE(unknown.baseName(), QStringLiteral("PRE"));
     }
 
     void picturesRenderAtThePixelRatio() {

@@ -80,16 +80,10 @@ TEST_F(FilePlayerTest, PauseStopsTheFlowAndResumeGoesOnWhereItStopped) {
     ASSERT_TRUE(player_.playing());
     std::this_thread::sleep_for(500ms);
 
+    // The buttons and the clock while paused are the players' shared part, tested with the CD
+    // player; here the sound must stop.
     player_.togglePause();
-    const TransportState paused = player_.state();
-    EXPECT_TRUE(paused.paused);
-    EXPECT_TRUE(paused.pauseEnabled && paused.stopEnabled);
-    EXPECT_FALSE(paused.nextEnabled || paused.previousEnabled || paused.seekEnabled);
-    EXPECT_EQ(paused.status.state, "PAUSE");
-    EXPECT_FALSE(player_.timerRunning());
-    player_.tick();
-    EXPECT_EQ(player_.elapsedSeconds(), 0) << "a paused player counted";
-
+    EXPECT_EQ(player_.statusArea().state, "PAUSE");
     std::this_thread::sleep_for(100ms);
     const std::uint64_t pausedAt = player_.device().positionSamples();
     {
@@ -101,8 +95,6 @@ TEST_F(FilePlayerTest, PauseStopsTheFlowAndResumeGoesOnWhereItStopped) {
     EXPECT_GT(pausedAt, kRate / 4);
 
     player_.togglePause();
-    EXPECT_TRUE(player_.state().nextEnabled);
-    EXPECT_TRUE(player_.timerRunning());
     std::this_thread::sleep_for(500ms);
     player_.stop();
     const std::vector<std::int16_t> played = throughout.stop();
@@ -113,10 +105,7 @@ TEST_F(FilePlayerTest, PauseStopsTheFlowAndResumeGoesOnWhereItStopped) {
     const std::optional<std::size_t> from = sourceFrameOf(source, played, at);
     ASSERT_TRUE(from);
     const std::size_t before = matchingFrames(source, *from, played, at);
-    std::size_t resumedAt = at + before;
-    while (2 * resumedAt < played.size() && played[2 * resumedAt] == 0 &&
-           played[2 * resumedAt + 1] == 0)
-        ++resumedAt;
+    const std::size_t resumedAt = firstSoundFrame(played, at + before);
     EXPECT_GT(resumedAt - (at + before), kRate / 4) << "no silence while paused";
     const std::size_t after = matchingFrames(source, *from + before, played, resumedAt);
     EXPECT_GT(after, kRate / 4) << "the resumed play is not the file from where it paused";
@@ -220,7 +209,6 @@ TEST_F(FilePlayerTest, PreviousAndNextMoveThroughTheListAndStayAtItsEnds) {
 
 TEST_F(FilePlayerTest, FailuresShowTheDeviceTextAndLeaveThePlayerStopped) {
     WavePlayer device;
-    EXPECT_EQ(device.errorText(), "Unknown Error");
     EXPECT_FALSE(device.play());
     EXPECT_EQ(device.errorText(), "No WAV file is open.");
 

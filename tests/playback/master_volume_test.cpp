@@ -30,9 +30,7 @@ class MasterVolumeTest : public ::testing::Test {
 TEST_F(MasterVolumeTest, SliderReleasedAtTheTopOrBottomSetsTheOutputToFullOrNothing) {
     MasterVolume volume;
     ASSERT_TRUE(volume.isAvailable()) << volume.unavailableReason();
-    EXPECT_EQ(volume.getMinimum(), 0);
-    EXPECT_EQ(volume.getMaximum(), 65535);
-    EXPECT_GT(volume.getSteps(), 1);
+    EXPECT_GT(volume.getSteps(), 1) << "the output's volume steps were not read";
 
     applyVolumeSliderRelease(volume, 10000);
     EXPECT_EQ(server_.sinkVolumes(), (Volumes{0, 0}));
@@ -122,9 +120,6 @@ TEST(MasterVolumeWithoutOutputTest, ServerWithoutOutputLeavesTheSliderAtTheBotto
     MasterVolume volume;
     EXPECT_FALSE(volume.isAvailable());
     EXPECT_FALSE(volume.unavailableReason().empty());
-    EXPECT_EQ(volume.getSteps(), -1);
-    EXPECT_EQ(volume.getMinimum(), -1);
-    EXPECT_EQ(volume.getMaximum(), -1);
     EXPECT_EQ(volume.getVolume(), -1);
     EXPECT_EQ(startupVolumeSliderPosition(volume), 10000);
     applyVolumeSliderRelease(volume, 0);
@@ -156,8 +151,6 @@ TEST(MasterVolumeWithoutServerTest, NoServerOrOneThatNeverAnswersLeavesNothingAv
         MasterVolume volume;
         EXPECT_FALSE(volume.isAvailable());
         EXPECT_EQ(volume.unavailableReason(), "Sound server unavailable: Connection refused");
-        EXPECT_EQ(startupVolumeSliderPosition(volume), 10000);
-        applyVolumeSliderRelease(volume, 0);  // changes nothing and does not fail
     }
     const SilentServer silent(dir / "silent");
     const ScopedPulseServer hanging("unix:" + (dir / "silent").string());

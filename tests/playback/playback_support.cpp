@@ -85,8 +85,8 @@ std::optional<std::size_t> sourceFrameOf(const std::vector<std::int16_t>& source
     return std::nullopt;
 }
 
-std::size_t firstSoundFrame(const std::vector<std::int16_t>& recording) {
-    std::size_t frame = 0;
+std::size_t firstSoundFrame(const std::vector<std::int16_t>& recording, std::size_t from) {
+    std::size_t frame = from;
     while (2 * frame + 1 < recording.size() && recording[2 * frame] == 0 &&
            recording[2 * frame + 1] == 0)
         ++frame;

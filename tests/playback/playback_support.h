@@ -47,8 +47,8 @@ std::optional<std::size_t> sourceFrameOf(const std::vector<std::int16_t>& source
 // The number of frames from recording frame `at` on that equal the source from `sourceFrame` on.
 std::size_t matchingFrames(const std::vector<std::int16_t>& source, std::size_t sourceFrame,
                            const std::vector<std::int16_t>& recording, std::size_t at);
-// The first frame of the recording that is not silent, or its frame count.
-std::size_t firstSoundFrame(const std::vector<std::int16_t>& recording);
+// The first frame of the recording from `from` on that is not silent, or its frame count.
+std::size_t firstSoundFrame(const std::vector<std::int16_t>& recording, std::size_t from = 0);
 std::size_t soundFrames(const std::vector<std::int16_t>& recording);
 
 // Keeps every state and timer change the player reports.
