@@ -76,7 +76,7 @@ void showFieldText(QWidget* field, const QString& text) {
 }  // namespace
 
 // One row of a version's group, top to bottom.
-struct Id3TagDialog::FieldSpec {
+struct Id3TagDialog::FieldRow {
     const char* label;
     FieldKind kind;
     std::string TagInfo::*member;  // nullptr for the genre
@@ -95,26 +95,25 @@ Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent
     // Readable and copyable, but the keyboard starts in the fields.
     headingLine->setFocusPolicy(Qt::ClickFocus);
 
-    static constexpr FieldSpec kVersion1[] = {{"Track", FieldKind::Digits, &TagInfo::Track1},
-                                              {"Title", FieldKind::Line, &TagInfo::Title1},
-                                              {"Artist", FieldKind::Line, &TagInfo::Artist1},
-                                              {"Album", FieldKind::Line, &TagInfo::Album1},
-                                              {"Year", FieldKind::Digits, &TagInfo::Year1},
-                                              {"Genre", FieldKind::Genre, nullptr},
-                                              {"Comment", FieldKind::Line, &TagInfo::Comment1}};
-    static constexpr FieldSpec kVersion2[] = {
-        {"Track", FieldKind::Digits, &TagInfo::Track2},
-        {"Title", FieldKind::Line, &TagInfo::Title2},
-        {"Artist", FieldKind::Line, &TagInfo::Artist2},
-        {"Album", FieldKind::Line, &TagInfo::Album2},
-        {"Year", FieldKind::Digits, &TagInfo::Year2},
-        {"Genre", FieldKind::Genre, nullptr},
-        {"Comment", FieldKind::Lines, &TagInfo::Comment2},
-        {"Composer", FieldKind::Line, &TagInfo::Composer},
-        {"Orig. Artist", FieldKind::Line, &TagInfo::OriArtist},
-        {"Copy Right", FieldKind::Line, &TagInfo::CopyRight},
-        {"URL", FieldKind::Line, &TagInfo::URL},
-        {"Encode by", FieldKind::Line, &TagInfo::EncodeBy}};
+    static constexpr FieldRow kVersion1[] = {{"Track", FieldKind::Digits, &TagInfo::Track1},
+                                             {"Title", FieldKind::Line, &TagInfo::Title1},
+                                             {"Artist", FieldKind::Line, &TagInfo::Artist1},
+                                             {"Album", FieldKind::Line, &TagInfo::Album1},
+                                             {"Year", FieldKind::Digits, &TagInfo::Year1},
+                                             {"Genre", FieldKind::Genre, nullptr},
+                                             {"Comment", FieldKind::Line, &TagInfo::Comment1}};
+    static constexpr FieldRow kVersion2[] = {{"Track", FieldKind::Digits, &TagInfo::Track2},
+                                             {"Title", FieldKind::Line, &TagInfo::Title2},
+                                             {"Artist", FieldKind::Line, &TagInfo::Artist2},
+                                             {"Album", FieldKind::Line, &TagInfo::Album2},
+                                             {"Year", FieldKind::Digits, &TagInfo::Year2},
+                                             {"Genre", FieldKind::Genre, nullptr},
+                                             {"Comment", FieldKind::Lines, &TagInfo::Comment2},
+                                             {"Composer", FieldKind::Line, &TagInfo::Composer},
+                                             {"Orig. Artist", FieldKind::Line, &TagInfo::OriArtist},
+                                             {"Copy Right", FieldKind::Line, &TagInfo::CopyRight},
+                                             {"URL", FieldKind::Line, &TagInfo::URL},
+                                             {"Encode by", FieldKind::Line, &TagInfo::EncodeBy}};
     v1_.genreNumber = &TagInfo::Genre1;
     v1_.flag = &TagInfo::isV1;
     v2_.genreNumber = &TagInfo::Genre2;
@@ -155,16 +154,16 @@ bool Id3TagDialog::edit(TagInfo& tag, const QString& heading, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-QWidget* Id3TagDialog::makeGroup(Version& version, int number, std::span<const FieldSpec> fields) {
+QWidget* Id3TagDialog::makeGroup(Version& version, int number, std::span<const FieldRow> fields) {
     auto* group = new QGroupBox(QStringLiteral("ID3V%1").arg(number), this);
     auto* layout = new QVBoxLayout(group);
     version.box = new QCheckBox(QStringLiteral("ID3V%1 Tag").arg(number), group);
     layout->addWidget(version.box);
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    for (const FieldSpec& spec : fields) {
-        const QString label = QString::fromLatin1(spec.label);
-        QWidget* field = makeField(spec.kind, group);
+    for (const FieldRow& row : fields) {
+        const QString label = QString::fromLatin1(row.label);
+        QWidget* field = makeField(row.kind, group);
         field->setObjectName(QStringLiteral("v%1 %2").arg(number).arg(label));
         auto* caption = new QLabel(label + QLatin1Char(':'), group);
         caption->setBuddy(field);
@@ -172,10 +171,10 @@ QWidget* Id3TagDialog::makeGroup(Version& version, int number, std::span<const F
         // The caption greys out with its field.
         version.controls.push_back(field);
         version.controls.push_back(caption);
-        if (spec.kind == FieldKind::Genre)
+        if (row.kind == FieldKind::Genre)
             version.genre = static_cast<QComboBox*>(field);
         else
-            version.texts.push_back({label, field, spec.member});
+            version.texts.push_back({label, field, row.member});
     }
     layout->addLayout(form);
     layout->addStretch(1);

@@ -43,7 +43,7 @@ class Id3TagDialog : public QDialog {
     QPushButton& cancelButton() const { return *cancel_; }
 
   private:
-    struct FieldSpec;
+    struct FieldRow;
     // A text field and the record's text it edits.
     struct TextField {
         QString label;
@@ -61,7 +61,7 @@ class Id3TagDialog : public QDialog {
     };
 
     const Version& versionOf(int version) const { return version == 1 ? v1_ : v2_; }
-    QWidget* makeGroup(Version& version, int number, std::span<const FieldSpec> fields);
+    QWidget* makeGroup(Version& version, int number, std::span<const FieldRow> fields);
     void fill(Version& version);
     void store(const Version& version);
     void enableFields();
