@@ -320,8 +320,11 @@ def boot(work, kernel, initramfs, disc1, disc2):
     """Boots the VM, answers the probe's request for a medium change, returns the console."""
     monitor_path = work / "qmp.sock"
     monitor_path.unlink(missing_ok=True)
+    # The initramfs unpacks into RAM: sanitizer builds of the programs make it several times
+    # larger, so the memory grows with it (about 8 times the compressed size is room enough).
+    memory_mib = 512 + 8 * (initramfs.stat().st_size >> 20)
     command = [
-        "qemu-system-x86_64", "-accel", "tcg", "-m", "512", "-smp", "1", "-nodefaults",
+        "qemu-system-x86_64", "-accel", "tcg", "-m", str(memory_mib), "-smp", "1", "-nodefaults",
         "-no-reboot", "-display", "none", "-serial", "stdio",
         "-qmp", f"unix:{monitor_path},server=on,wait=off",
         "-kernel", str(kernel), "-initrd", str(initramfs),

@@ -47,14 +47,16 @@ QStringList column(ui::ConvertView& view, int which) {
 // Runs `answer` on the next modal widget as soon as it shows (file dialogs, the tag editor).
 template <typename Dialog>
 void whenModalShows(std::function<void(Dialog&)> answer) {
+    // Each pending timer keeps the poll alive; the poll only knows itself weakly, so it goes
+    // once the dialog was answered.
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [answer, poll] {
+    *poll = [answer, self = std::weak_ptr(poll)] {
         if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget()))
             answer(*dialog);
-        else
-            QTimer::singleShot(10, *poll);
+        else if (auto next = self.lock())
+            QTimer::singleShot(10, [next] { (*next)(); });
     };
-    QTimer::singleShot(0, *poll);
+    QTimer::singleShot(0, [poll] { (*poll)(); });
 }
 
 // Which items of the context menu are enabled, by text.
