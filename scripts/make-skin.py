@@ -320,6 +320,23 @@ def main():
         files["%s.svg" % name] = ('<svg xmlns="http://www.w3.org/2000/svg" version="1.2" '
                                   'baseProfile="tiny" width="28" height="28" viewBox="0 0 14 14">'
                                   '\n%s\n</svg>\n' % "\n".join(body))
+    # Check boxes of the lists and of their check column's header, likewise drawn at twice their
+    # 14-pixel size: a dark well with a hairline edge, filled with the accent and ticked when on.
+    for name, on, enabled in (("check_on", True, True), ("check_off", False, True),
+                              ("check_on_disabled", True, False),
+                              ("check_off_disabled", False, False)):
+        edge = (ACCENT_DARK if on else SECONDARY) if enabled else mix(HAIRLINE, BODY_TOP,
+                                                                      DISABLED_CONTRAST)
+        fill = (ACCENT if enabled else mix(ACCENT, BODY_TOP, DISABLED_CONTRAST)) if on else WELL
+        body = ['<rect x="1" y="1" width="12" height="12" rx="2.5" fill="%s" stroke="%s" '
+                'stroke-width="1.25"/>' % (fill, edge)]
+        if on:
+            body.append('<path d="M4 7.2l2.1 2.1L10.2 4.9" fill="none" stroke="%s" '
+                        'stroke-width="1.75" stroke-linecap="round" stroke-linejoin="round"/>'
+                        % WELL)
+        files["%s.svg" % name] = ('<svg xmlns="http://www.w3.org/2000/svg" version="1.2" '
+                                  'baseProfile="tiny" width="28" height="28" viewBox="0 0 14 14">'
+                                  '\n%s\n</svg>\n' % "\n".join(body))
     files["combo_arrow.svg"] = svg(12, 12, glyph("chevron", 0, 0, 12, SECONDARY), "")
     files["tonalda.svg"] = program_icon()
     files["background.svg"] = main_background()

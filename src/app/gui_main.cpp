@@ -10,7 +10,6 @@
 #include "ui/main_window.h"
 #include "ui/program_window.h"
 #include "ui/qt_prompter.h"
-#include "ui/selected_drive.h"
 #include "ui/settings/settings_sheet.h"
 #include "ui/skin.h"
 
@@ -49,9 +48,9 @@ int main(int argc, char** argv) {
     }
 
     tonalda::ui::ProgramHooks hooks;
-    hooks.runOptionsSheet = [&prompter](tonalda::ui::MainWindow& shown) {
-        tonalda::ui::SettingsSheet sheet(&shown, tonalda::Registry::instance(),
-                                         tonalda::ui::engineDrives(), &prompter);
+    hooks.runOptionsSheet = [&prompter](tonalda::ui::MainWindow& shown,
+                                        const tonalda::CdDriveList& drives) {
+        tonalda::ui::SettingsSheet sheet(&shown, tonalda::Registry::instance(), drives, &prompter);
         QObject::connect(&sheet, &tonalda::ui::SettingsSheet::outputSettingsApplied, &shown,
                          [&shown] { shown.handleMessage(tonalda::UM_OUTPUT_CHANGED); });
         sheet.exec();

@@ -106,6 +106,7 @@ class CddbLookupJob {
     bool start(const FreeDbSettings& settings);
     // Thread: any.
     void requestStop() { thread_.requestStop(); }
+    bool stopRequested() const { return thread_.cancel().stopRequested(); }
     bool running() const { return thread_.running(); }
     JobId id() const { return thread_.id(); }
     // How the last lookup ended; meaningful once it is not running.
@@ -132,6 +133,7 @@ class CddbSubmitJob {
                SubmitMode mode = SubmitMode::Submit);
     // Thread: any.
     void requestStop() { thread_.requestStop(); }
+    bool stopRequested() const { return thread_.cancel().stopRequested(); }
     bool running() const { return thread_.running(); }
     JobId id() const { return thread_.id(); }
     // Whether the server took the last entry; meaningful once it is not running.

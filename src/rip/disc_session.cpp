@@ -1,5 +1,6 @@
 #include "rip/disc_session.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "cdaccess/cd_engine.h"
@@ -65,6 +66,17 @@ DriveSearch DiscSession::startEngine() {
     return DriveSearch::Found;
 }
 
+DriveSearch DiscSession::ensureEngine() {
+    if (!search_)
+        search_ = startEngine();
+    return *search_;
+}
+
+std::string DiscSession::selectedDriveDescription() {
+    ensureEngine();
+    return driveDescription(drives_, cdRomSettings().unit);
+}
+
 int DiscSession::rebuild() {
     std::lock_guard lock(mutex_);
     return list_.rebuild(drives_, cdRomSettings(), outputSettings().format);
@@ -88,8 +100,46 @@ bool DiscSession::readLibrary(bool createMissing) {
     return readLocalLibrary(*this, libraryFolder());
 }
 
+bool DiscSession::saveLibrary() {
+    if (discReady() != 1)
+        return false;
+    // A read of a missing entry creates its file and changes nothing else.
+    if (!std::filesystem::exists(libraryFilePath(libraryFolder(), readPlayerKey())))
+        readLocalLibrary(*this, libraryFolder());
+    return saveLocalLibrary(*this, libraryFolder());
+}
+
+bool DiscSession::discUnchanged() {
+    DiscToc kept;
+    int handle = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (list_.discReady() != 1)
+            return true;
+        kept = list_.msfToc();
+        handle = list_.sessionHandle();
+    }
+    // The kept table was read into a zeroed record: compare what the drive sends, header and
+    // descriptors.
+    const auto sameDisc = [&](const DiscToc& now) {
+        const std::size_t bytes =
+            offsetof(DiscToc, tracks) + kept.descriptorCount() * sizeof(TocTrackDescriptor);
+        return now.descriptorCount() == kept.descriptorCount() &&
+               std::memcmp(&now, &kept, bytes) == 0;
+    };
+    // A drive reports a change of medium once (UNIT ATTENTION): the second read answers.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DiscToc now{};
+        if (engine_.readTOCIn(handle, true, now) == 1)
+            return sameDisc(now);
+    }
+    return false;
+}
+
 int DiscSession::openRipView() {
-    if (startEngine() != DriveSearch::Found || miscSettings().toc == 0)
+    // Without a drive the rebuild finds no session, and the list says so.
+    ensureEngine();
+    if (miscSettings().toc == 0)
         return discReady();
     const int ready = rebuild();
     if (ready == 1 && miscSettings().autoRead != 0)
@@ -127,18 +177,37 @@ std::int32_t DiscSession::trackSeconds(int trackNumber) const {
     return list_.trackSeconds(trackNumber);
 }
 
+std::uint32_t DiscSession::leadOutFrame() const {
+    std::lock_guard lock(mutex_);
+    // The lead-out's descriptor follows the last track's.
+    const auto leadOut = static_cast<std::size_t>(list_.rowCount());
+    const DiscToc& lba = list_.lbaToc();
+    return list_.discReady() == 1 && leadOut < lba.descriptorCount() ? lba.tracks[leadOut].lba()
+                                                                     : 0;
+}
+
+TrackRow DiscSession::rowLocked(int row) const {
+    TrackRow copy;
+    if (!validRow(row))
+        return copy;
+    copy.item = list_.item(row);
+    copy.checked = list_.isChecked(row);
+    for (int column = 0; column < kTrackColumnCount; ++column)
+        copy.text[static_cast<std::size_t>(column)] = list_.columnText(row, column);
+    return copy;
+}
+
 std::vector<TrackRow> DiscSession::rows() const {
     std::lock_guard lock(mutex_);
     std::vector<TrackRow> rows;
-    for (int row = 0; row < list_.rowCount(); ++row) {
-        TrackRow copy;
-        copy.item = list_.item(row);
-        copy.checked = list_.isChecked(row);
-        for (int column = 0; column < kTrackColumnCount; ++column)
-            copy.text[static_cast<std::size_t>(column)] = list_.columnText(row, column);
-        rows.push_back(std::move(copy));
-    }
+    for (int row = 0; row < list_.rowCount(); ++row)
+        rows.push_back(rowLocked(row));
     return rows;
+}
+
+TrackRow DiscSession::row(int row) const {
+    std::lock_guard lock(mutex_);
+    return rowLocked(row);
 }
 
 bool DiscSession::validRow(int row) const {
@@ -169,6 +238,11 @@ std::string DiscSession::columnText(int row, int column) const {
 std::string_view DiscSession::emptyListText() const {
     std::lock_guard lock(mutex_);
     return list_.emptyListText();
+}
+
+bool DiscSession::listEnabled() const {
+    std::lock_guard lock(mutex_);
+    return list_.enabled();
 }
 
 void DiscSession::checkAll() {

@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,7 +68,13 @@ class DiscSession final : public DiscView {
                                   const std::function<void(std::string_view group)>& failed);
 
     DriveSearch startEngine();
+    // startEngine() the first time; later calls give the first call's result without searching
+    // again (the main window asks for the drive description before the rip view is shown).
+    DriveSearch ensureEngine();
     const CdDriveList& drives() const { return drives_; }
+    // Vendor and product of the drive chosen in the CD-ROM settings, starting the engine when it
+    // has not started; empty without such a drive.
+    std::string selectedDriveDescription();
     // Closes the open drive session, opens one on the drive at the CD-ROM settings' unit,
     // reads the table of contents and builds the rows with the Output settings' format.
     // Returns discReady: 1 built, 0 no table of contents, -1 no drive session.
@@ -79,11 +86,19 @@ class DiscSession final : public DiscView {
     // information and rows. With createMissing the library file is created when missing (the
     // rip view does); without, a missing entry is left alone. True when an entry was read.
     bool readLibrary(bool createMissing);
-    // Steps 2 to 4 as the rip view runs them when first shown. Returns discReady (0 without a
-    // drive, and when "TOC" is not set).
+    // Steps 2 to 4 as the rip view runs them when first shown. Returns discReady (-1 without a
+    // drive, 0 when "TOC" is not set).
     int openRipView();
     std::filesystem::path libraryFolder() const;
+    // "Save to local CD library" as the user asks for it: the disc's file is created first when
+    // it is missing, so that what the user asked to keep is written. False when it could not be.
+    bool saveLibrary();
 
+    // Whether the disc in the drive is still the one the rows were built from: the table of
+    // contents is read again and compared with the kept one. False when the disc was taken out or
+    // swapped (a drive that reports the change once is asked twice); true without rows to protect
+    // (no session, no disc read).
+    bool discUnchanged();
     // The drive session and its tables; 0 / zeroed without one.
     int handle() const;
     int discReady() const;
@@ -91,14 +106,20 @@ class DiscSession final : public DiscView {
     DiscToc msfToc() const;
     int firstTrack() const;
     std::int32_t trackSeconds(int trackNumber) const;
+    // The block address of the lead-out: the disc's length in frames; 0 without a disc.
+    std::uint32_t leadOutFrame() const;
 
     // The rows. Thread: any (copies under the lock).
     std::vector<TrackRow> rows() const;
+    // One row; an empty row outside the list.
+    TrackRow row(int row) const;
     TrackItem item(int row) const;
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
     std::string columnText(int row, int column) const;
     std::string_view emptyListText() const;
+    // Whether the list takes clicks: not after a refresh that found no disc or no drive.
+    bool listEnabled() const;
     void checkAll();
     void clear();
     void toggleHeader();
@@ -134,6 +155,7 @@ class DiscSession final : public DiscView {
 
   private:
     bool validRow(int row) const;
+    TrackRow rowLocked(int row) const;
 
     CdEngine& engine_;
     Registry& registry_;
@@ -141,6 +163,7 @@ class DiscSession final : public DiscView {
     JobEventQueue& events_;
     JobId eventId_;
     CdDriveList drives_{};
+    std::optional<DriveSearch> search_;
     SharedDiscInfo discInfo_;
     mutable std::mutex mutex_;  // guards list_
     TrackList list_;

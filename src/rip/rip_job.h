@@ -88,6 +88,7 @@ class RipJob {
 
     // The Cancel command: the worker stops at its next block and removes the partial files.
     void requestStop() { runner_.requestStop(); }
+    bool stopRequested() const { return runner_.cancel().stopRequested(); }
     bool running() const { return runner_.running(); }
     // The current run's id: its events carry it.
     JobId id() const { return runner_.id(); }

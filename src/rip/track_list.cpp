@@ -21,6 +21,12 @@ int msfSecond(const TocTrackDescriptor& descriptor) {
     return descriptor.address[2];
 }
 
+// A drive tells of a newly loaded or changed disc once, by failing the next command (UNIT
+// ATTENTION); the read after that answers.
+int readTocOfLoadedDisc(CdEngine& engine, int handle, DiscToc& toc) {
+    return engine.readTOC(handle, toc) == 1 ? 1 : engine.readTOC(handle, toc);
+}
+
 std::string trackTitle(int trackNumber) {
     char text[16];
     std::snprintf(text, sizeof text, "Track %02d", trackNumber);
@@ -113,10 +119,10 @@ int TrackList::openAndRead(const CdDriveList& drives, const CdRomSettings& setti
     std::memset(&lbaToc_, 0, sizeof lbaToc_);
     std::memset(&msfToc_, 0, sizeof msfToc_);
     engine_.setCdOption(handle_, kCdOptionMsf, 0);
-    if (engine_.readTOC(handle_, lbaToc_) != 1)
+    if (readTocOfLoadedDisc(engine_, handle_, lbaToc_) != 1)
         result = 0;
     engine_.setCdOption(handle_, kCdOptionMsf, 1);
-    if (engine_.readTOC(handle_, msfToc_) != 1)
+    if (readTocOfLoadedDisc(engine_, handle_, msfToc_) != 1)
         result = 0;
 
     engine_.setCdSpeed(handle_, speedKBps(settings.speed));

@@ -36,7 +36,6 @@ class MainWindow;
 class TextProgressBar;
 
 inline constexpr const char* kStopEncodingQuestion = "Would you like to stop encoding?";
-inline constexpr const char* kStopPlayingQuestion = "Would you like to stop playing?";
 
 // What the view is plugged into.
 struct ConvertViewParts {

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,40 +19,71 @@ namespace tonalda::ui {
 
 namespace {
 
-QString text(const std::string& value) {
-    return QString::fromStdString(value);
+enum class FieldKind { Line, Digits, Lines, Genre };
+
+QString qText(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QComboBox* makeGenreList(QWidget* parent) {
-    auto* list = new QComboBox(parent);
-    for (const std::string_view name : kGenreNames)
-        list->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    list->setMaxVisibleItems(16);
-    list->setCurrentIndex(-1);
-    return list;
+QWidget* makeField(FieldKind kind, QWidget* parent) {
+    switch (kind) {
+        case FieldKind::Line:
+            return new QLineEdit(parent);
+        case FieldKind::Digits: {
+            // Track and year take digits only.
+            auto* line = new QLineEdit(parent);
+            line->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), line));
+            return line;
+        }
+        case FieldKind::Lines: {
+            auto* lines = new QPlainTextEdit(parent);
+            lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            lines->setTabChangesFocus(true);
+            lines->setFixedHeight(lines->fontMetrics().lineSpacing() * 3 + 10);
+            return lines;
+        }
+        case FieldKind::Genre: {
+            // The genre names in table order, so that a list position is a genre number.
+            auto* list = new QComboBox(parent);
+            list->setMaxVisibleItems(16);
+            for (const std::string_view genre : kGenreNames)
+                list->addItem(
+                    QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
+            list->setCurrentIndex(-1);
+            return list;
+        }
+    }
+    return nullptr;
+}
+
+QString fieldText(const QWidget* field) {
+    if (const auto* lines = qobject_cast<const QPlainTextEdit*>(field))
+        return lines->toPlainText();
+    return static_cast<const QLineEdit*>(field)->text();
+}
+
+void showFieldText(QWidget* field, const QString& text) {
+    if (auto* lines = qobject_cast<QPlainTextEdit*>(field)) {
+        lines->setPlainText(text);
+        return;
+    }
+    auto* line = static_cast<QLineEdit*>(field);
+    line->setText(text);
+    line->setCursorPosition(0);  // a long text shows its beginning
 }
 
 }  // namespace
 
+// One row of a version's group, top to bottom.
+struct Id3TagDialog::FieldRow {
+    const char* label;
+    FieldKind kind;
+    std::string TagInfo::*member;  // nullptr for the genre
+};
+
 Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent)
-    : QDialog(parent),
-      tag_(tag),
-      v1Fields_{{{"Track", &TagInfo::Track1, true, nullptr},
-                 {"Title", &TagInfo::Title1, false, nullptr},
-                 {"Artist", &TagInfo::Artist1, false, nullptr},
-                 {"Album", &TagInfo::Album1, false, nullptr},
-                 {"Year", &TagInfo::Year1, true, nullptr},
-                 {"Comment", &TagInfo::Comment1, false, nullptr}}},
-      v2Fields_{{{"Track", &TagInfo::Track2, true, nullptr},
-                 {"Title", &TagInfo::Title2, false, nullptr},
-                 {"Artist", &TagInfo::Artist2, false, nullptr},
-                 {"Album", &TagInfo::Album2, false, nullptr},
-                 {"Year", &TagInfo::Year2, true, nullptr},
-                 {"Composer", &TagInfo::Composer, false, nullptr},
-                 {"Orig. Artist", &TagInfo::OriArtist, false, nullptr},
-                 {"Copy Right", &TagInfo::CopyRight, false, nullptr},
-                 {"URL", &TagInfo::URL, false, nullptr},
-                 {"Encode by", &TagInfo::EncodeBy, false, nullptr}}} {
+    : QDialog(parent), tag_(tag) {
     setWindowTitle(QStringLiteral("ID3 Tag"));
     setObjectName(QStringLiteral("id3TagDialog"));
 
@@ -63,13 +95,40 @@ Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent
     // Readable and copyable, but the keyboard starts in the fields.
     headingLine->setFocusPolicy(Qt::ClickFocus);
 
+    static constexpr FieldRow kVersion1[] = {{"Track", FieldKind::Digits, &TagInfo::Track1},
+                                             {"Title", FieldKind::Line, &TagInfo::Title1},
+                                             {"Artist", FieldKind::Line, &TagInfo::Artist1},
+                                             {"Album", FieldKind::Line, &TagInfo::Album1},
+                                             {"Year", FieldKind::Digits, &TagInfo::Year1},
+                                             {"Genre", FieldKind::Genre, nullptr},
+                                             {"Comment", FieldKind::Line, &TagInfo::Comment1}};
+    static constexpr FieldRow kVersion2[] = {{"Track", FieldKind::Digits, &TagInfo::Track2},
+                                             {"Title", FieldKind::Line, &TagInfo::Title2},
+                                             {"Artist", FieldKind::Line, &TagInfo::Artist2},
+                                             {"Album", FieldKind::Line, &TagInfo::Album2},
+                                             {"Year", FieldKind::Digits, &TagInfo::Year2},
+                                             {"Genre", FieldKind::Genre, nullptr},
+                                             {"Comment", FieldKind::Lines, &TagInfo::Comment2},
+                                             {"Composer", FieldKind::Line, &TagInfo::Composer},
+                                             {"Orig. Artist", FieldKind::Line, &TagInfo::OriArtist},
+                                             {"Copy Right", FieldKind::Line, &TagInfo::CopyRight},
+                                             {"URL", FieldKind::Line, &TagInfo::URL},
+                                             {"Encode by", FieldKind::Line, &TagInfo::EncodeBy}};
+    v1_.genreNumber = &TagInfo::Genre1;
+    v1_.flag = &TagInfo::isV1;
+    v2_.genreNumber = &TagInfo::Genre2;
+    v2_.flag = &TagInfo::isV2;
+
     auto* groups = new QHBoxLayout;
-    groups->addWidget(makeGroup(1), 0, Qt::AlignTop);
-    groups->addWidget(makeGroup(2), 0, Qt::AlignTop);
+    // The groups share the width, so that version 1's fields are not cut short.
+    groups->addWidget(makeGroup(v1_, 1, kVersion1), 1, Qt::AlignTop);
+    groups->addWidget(makeGroup(v2_, 2, kVersion2), 1, Qt::AlignTop);
+    comment2_ = findChild<QPlainTextEdit*>(QStringLiteral("v2 Comment"));
 
     auto* buttons = new QDialogButtonBox(this);
     write_ = buttons->addButton(QStringLiteral("Write"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancel_ = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    write_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         write();
         accept();
@@ -80,8 +139,14 @@ Id3TagDialog::Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent
     layout->addWidget(headingLine);
     layout->addLayout(groups);
     layout->addWidget(buttons);
+    // Wide enough for an album title of common length in each group.
+    setMinimumWidth(640);
 
-    fill();
+    fill(v1_);
+    fill(v2_);
+    connect(v1_.box, &QCheckBox::toggled, this, &Id3TagDialog::enableFields);
+    connect(v2_.box, &QCheckBox::toggled, this, &Id3TagDialog::enableFields);
+    enableFields();
 }
 
 bool Id3TagDialog::edit(TagInfo& tag, const QString& heading, QWidget* parent) {
@@ -89,118 +154,73 @@ bool Id3TagDialog::edit(TagInfo& tag, const QString& heading, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-QGroupBox* Id3TagDialog::makeGroup(int version) {
-    auto* group =
-        new QGroupBox(version == 1 ? QStringLiteral("ID3V1") : QStringLiteral("ID3V2"), this);
-    auto* form = new QFormLayout(group);
+QWidget* Id3TagDialog::makeGroup(Version& version, int number, std::span<const FieldRow> fields) {
+    auto* group = new QGroupBox(QStringLiteral("ID3V%1").arg(number), this);
+    auto* layout = new QVBoxLayout(group);
+    version.box = new QCheckBox(QStringLiteral("ID3V%1 Tag").arg(number), group);
+    layout->addWidget(version.box);
+    auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    auto* versionBox = new QCheckBox(
-        version == 1 ? QStringLiteral("ID3V1 Tag") : QStringLiteral("ID3V2 Tag"), group);
-    form->addRow(versionBox);
-    connect(versionBox, &QCheckBox::toggled, this,
-            [this, version](bool on) { setVersionEnabled(version, on); });
-
-    auto* genreList = makeGenreList(group);
-    const auto digits =
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), group);
-    auto addText = [&](TextField& field) {
-        field.edit = new QLineEdit(group);
-        field.edit->setObjectName(
-            QStringLiteral("v%1 %2").arg(version).arg(QString::fromLatin1(field.label)));
-        if (field.digitsOnly)
-            field.edit->setValidator(digits);
-        form->addRow(QString::fromLatin1(field.label) + QLatin1Char(':'), field.edit);
-    };
-    if (version == 1) {
-        // Track, Title, Artist, Album, Year, Genre, Comment.
-        for (std::size_t i = 0; i < 5; ++i)
-            addText(v1Fields_[i]);
-        form->addRow(QStringLiteral("Genre:"), genreList);
-        addText(v1Fields_[5]);
-        v1Switch_ = versionBox;
-        v1Genre_ = genreList;
-    } else {
-        // Track .. Year, Genre, the multi-line Comment, then Composer .. Encode by.
-        for (std::size_t i = 0; i < 5; ++i)
-            addText(v2Fields_[i]);
-        form->addRow(QStringLiteral("Genre:"), genreList);
-        comment2_ = new QPlainTextEdit(group);
-        comment2_->setObjectName(QStringLiteral("v2 Comment"));
-        comment2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        comment2_->setTabChangesFocus(true);
-        comment2_->setFixedHeight(fontMetrics().lineSpacing() * 3 + 10);
-        form->addRow(QStringLiteral("Comment:"), comment2_);
-        for (std::size_t i = 5; i < v2Fields_.size(); ++i)
-            addText(v2Fields_[i]);
-        v2Switch_ = versionBox;
-        v2Genre_ = genreList;
+    for (const FieldRow& row : fields) {
+        const QString label = QString::fromLatin1(row.label);
+        QWidget* field = makeField(row.kind, group);
+        field->setObjectName(QStringLiteral("v%1 %2").arg(number).arg(label));
+        auto* caption = new QLabel(label + QLatin1Char(':'), group);
+        caption->setBuddy(field);
+        form->addRow(caption, field);
+        // The caption greys out with its field.
+        version.controls.push_back(field);
+        version.controls.push_back(caption);
+        if (row.kind == FieldKind::Genre)
+            version.genre = static_cast<QComboBox*>(field);
+        else
+            version.texts.push_back({label, field, row.member});
     }
+    layout->addLayout(form);
+    layout->addStretch(1);
     return group;
 }
 
 QLineEdit* Id3TagDialog::field(int version, const QString& label) const {
-    auto find = [&](const auto& fields) -> QLineEdit* {
-        for (const TextField& f : fields)
-            if (label == QLatin1String(f.label))
-                return f.edit;
-        return nullptr;
-    };
-    return version == 1 ? find(v1Fields_) : find(v2Fields_);
+    for (const TextField& text : versionOf(version).texts)
+        if (text.label == label)
+            return qobject_cast<QLineEdit*>(text.edit);
+    return nullptr;
 }
 
-void Id3TagDialog::fill() {
-    // A version whose flag is clear starts empty, without a genre and unchecked.
-    auto show = [](TextField& field, const std::string& value) {
-        field.edit->setText(text(value));
-        field.edit->setCursorPosition(0);  // a long text shows its beginning
-    };
-    if (tag_.isV1) {
-        for (TextField& field : v1Fields_)
-            show(field, tag_.*field.member);
-        v1Genre_->setCurrentIndex(isGenreNumber(tag_.Genre1) ? tag_.Genre1 : -1);
+void Id3TagDialog::fill(Version& version) {
+    // A version whose flag is clear starts with empty fields, no genre and its box unchecked.
+    const bool on = tag_.*version.flag != 0;
+    if (on) {
+        for (const TextField& text : version.texts)
+            showFieldText(text.edit, qText(tag_.*text.member));
+        const std::int32_t genre = tag_.*version.genreNumber;
+        version.genre->setCurrentIndex(isGenreNumber(genre) ? genre : -1);
     }
-    if (tag_.isV2) {
-        for (TextField& field : v2Fields_)
-            show(field, tag_.*field.member);
-        v2Genre_->setCurrentIndex(isGenreNumber(tag_.Genre2) ? tag_.Genre2 : -1);
-        comment2_->setPlainText(text(tag_.Comment2));
-    }
-    v1Switch_->setChecked(tag_.isV1 != 0);
-    v2Switch_->setChecked(tag_.isV2 != 0);
-    setVersionEnabled(1, tag_.isV1 != 0);
-    setVersionEnabled(2, tag_.isV2 != 0);
+    version.box->setChecked(on);
 }
 
-void Id3TagDialog::setVersionEnabled(int version, bool enabled) {
-    auto enable = [enabled](auto& fields) {
-        for (TextField& field : fields)
-            field.edit->setEnabled(enabled);
-    };
-    if (version == 1) {
-        enable(v1Fields_);
-        v1Genre_->setEnabled(enabled);
-    } else {
-        enable(v2Fields_);
-        v2Genre_->setEnabled(enabled);
-        comment2_->setEnabled(enabled);
+void Id3TagDialog::store(const Version& version) {
+    // An unchecked version keeps its values in the record; only its flag is cleared.
+    if (!version.box->isChecked()) {
+        tag_.*version.flag = 0;
+        return;
     }
+    for (const TextField& text : version.texts)
+        tag_.*text.member = fieldText(text.edit).toStdString();
+    tag_.*version.genreNumber = version.genre->currentIndex();
+    tag_.*version.flag = 1;
+}
+
+void Id3TagDialog::enableFields() {
+    for (const Version* version : {&v1_, &v2_})
+        for (QWidget* control : version->controls)
+            control->setEnabled(version->box->isChecked());
 }
 
 void Id3TagDialog::write() {
-    // An unchecked version keeps its values in the record; only its flag is cleared.
-    if (v1Switch_->isChecked()) {
-        for (TextField& field : v1Fields_)
-            tag_.*field.member = field.edit->text().toStdString();
-        tag_.Genre1 = v1Genre_->currentIndex();
-    }
-    if (v2Switch_->isChecked()) {
-        for (TextField& field : v2Fields_)
-            tag_.*field.member = field.edit->text().toStdString();
-        tag_.Genre2 = v2Genre_->currentIndex();
-        tag_.Comment2 = comment2_->toPlainText().toStdString();
-    }
-    tag_.isV1 = v1Switch_->isChecked() ? 1 : 0;
-    tag_.isV2 = v2Switch_->isChecked() ? 1 : 0;
+    store(v1_);
+    store(v2_);
 }
 
 }  // namespace tonalda::ui

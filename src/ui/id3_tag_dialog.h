@@ -4,24 +4,28 @@
 // track, the convert view for a file; it writes no file itself.
 
 #include <QDialog>
-#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "codecs/tag_info.h"
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace tonalda::ui {
 
-class Id3TagDialog final : public QDialog {
+// Thread: the user interface thread.
+class Id3TagDialog : public QDialog {
     Q_OBJECT
 
   public:
-    // `heading` is shown read-only at the top (the track's title or the file's path).
+    // `heading` is shown read-only at the top (the track's title or the file's path). The record
+    // must outlive the dialog.
     Id3TagDialog(TagInfo& tag, const QString& heading, QWidget* parent = nullptr);
 
     // Runs the editor modally; true when the user pressed Write (the record then holds the
@@ -29,36 +33,46 @@ class Id3TagDialog final : public QDialog {
     static bool edit(TagInfo& tag, const QString& heading, QWidget* parent);
 
     // The controls, for tests and pictures.
-    QCheckBox& versionSwitch(int version) const { return *(version == 1 ? v1Switch_ : v2Switch_); }
-    // A text field by its label without the colon ("Title", "Orig. Artist", ...) of a version.
+    QCheckBox& versionSwitch(int version) const { return *versionOf(version).box; }
+    // A one-line text field by its label without the colon ("Title", "Orig. Artist", ...) of a
+    // version; nullptr for a label the version does not have.
     QLineEdit* field(int version, const QString& label) const;
-    QComboBox& genre(int version) const { return *(version == 1 ? v1Genre_ : v2Genre_); }
+    QComboBox& genre(int version) const { return *versionOf(version).genre; }
     QPlainTextEdit& comment2() const { return *comment2_; }
     QPushButton& writeButton() const { return *write_; }
+    QPushButton& cancelButton() const { return *cancel_; }
 
   private:
-    // The text fields in record order; the version 2 comment is the multi-line box.
+    struct FieldRow;
+    // A text field and the record's text it edits.
     struct TextField {
-        const char* label;
+        QString label;
+        QWidget* edit;
         std::string TagInfo::*member;
-        bool digitsOnly;
-        QLineEdit* edit;
+    };
+    // One version's check box, fields and the record's members they edit.
+    struct Version {
+        QCheckBox* box = nullptr;
+        std::vector<TextField> texts;
+        QComboBox* genre = nullptr;
+        std::int32_t TagInfo::*genreNumber = nullptr;
+        std::uint8_t TagInfo::*flag = nullptr;
+        std::vector<QWidget*> controls;  // fields and their captions, for enabling
     };
 
-    QGroupBox* makeGroup(int version);
-    void fill();
-    void setVersionEnabled(int version, bool enabled);
+    const Version& versionOf(int version) const { return version == 1 ? v1_ : v2_; }
+    QWidget* makeGroup(Version& version, int number, std::span<const FieldRow> fields);
+    void fill(Version& version);
+    void store(const Version& version);
+    void enableFields();
     void write();
 
     TagInfo& tag_;
-    std::array<TextField, 6> v1Fields_;
-    std::array<TextField, 10> v2Fields_;
-    QCheckBox* v1Switch_ = nullptr;
-    QCheckBox* v2Switch_ = nullptr;
-    QComboBox* v1Genre_ = nullptr;
-    QComboBox* v2Genre_ = nullptr;
+    Version v1_;
+    Version v2_;
     QPlainTextEdit* comment2_ = nullptr;
     QPushButton* write_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace tonalda::ui

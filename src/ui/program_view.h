@@ -11,6 +11,9 @@
 
 namespace tonalda::ui {
 
+// What a view asks before the program ends while it plays.
+inline constexpr const char* kStopPlayingQuestion = "Would you like to stop playing?";
+
 class ProgramView {
   public:
     virtual ~ProgramView() = default;
@@ -41,6 +44,8 @@ class TrackRowsView : public ProgramView {
     virtual void showOutputFormat(std::int32_t format) = 0;
     // The Options sheet closed: the rows are built again from the settings.
     virtual void rebuildRows() = 0;
+    // The first selected row, where the CD player starts; nullopt when none is selected.
+    virtual std::optional<int> firstSelectedRow() const { return std::nullopt; }
 };
 
 }  // namespace tonalda::ui

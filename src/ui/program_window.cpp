@@ -6,21 +6,23 @@
 #include "playback/pulse_connection.h"
 #include "ui/convert_view.h"
 #include "ui/player_adapter.h"
-#include "ui/selected_drive.h"
+#include "ui/rip/rip_view.h"
 #include "ui/volume_adapter.h"
 
 namespace tonalda::ui {
 
-ProgramEngine::ProgramEngine(Prompter& prompter)
+ProgramEngine::ProgramEngine(Prompter& prompter, CdEngine& engine)
     : prompter_(prompter),
-      discSession_(cdEngine(), Registry::instance(), prompter, events_.queue()),
-      cdPlayer_(cdEngine(), discSession_) {}
+      engine_(engine),
+      discSession_(engine, Registry::instance(), prompter, events_.queue()),
+      cdPlayer_(engine, discSession_) {}
 
-ProgramWindow::ProgramWindow(Prompter& prompter, ProgramHooks hooks)
-    : ProgramEngine(prompter), MainWindow(windowParts(std::move(hooks))) {
+ProgramWindow::ProgramWindow(Prompter& prompter, ProgramHooks hooks, CdEngine& engine)
+    : ProgramEngine(prompter, engine), MainWindow(windowParts(std::move(hooks))) {
     // CD mode: the drive plays by itself. File mode needs the sound server.
     const SoundServerStatus sound = probeSoundServer();
-    PlayerAdapter::ModePlayer cd{&cdPlayer_, [this] { return ripView().firstSelectedRow(); }, {}};
+    PlayerAdapter::ModePlayer cd{
+        &cdPlayer_, [this] { return ripperView_->firstSelectedRow(); }, {}};
     PlayerAdapter::ModePlayer file{
         &encoderView_->player(), [this] { return encoderView_->firstSelectedRow(); }, sound.reason};
     player_ = std::make_unique<PlayerAdapter>(*this, std::move(cd), std::move(file));
@@ -38,8 +40,16 @@ MainWindowParts ProgramWindow::windowParts(ProgramHooks hooks) {
     // Runs before the window is made: only the engine part of this object may be used here.
     MainWindowParts parts;
     parts.prompter = &prompter_;
-    parts.driveDescription = selectedDriveDescription;
+    parts.driveDescription = [this] { return discSession_.selectedDriveDescription(); };
     parts.openUrl = hooks.openUrl;
+    parts.makeRipView = [this, openUrl = hooks.openUrl,
+                         chooseFile = hooks.chooseFile](MainWindow& window) {
+        auto view = std::make_unique<RipView>(
+            window, RipViewParts{discSession_, engine_, Registry::instance(), prompter_, events_,
+                                 openUrl, chooseFile});
+        ripperView_ = view.get();
+        return view;
+    };
     parts.makeConvertView = [this, openUrl = hooks.openUrl](MainWindow& window) {
         ConvertViewParts viewParts;
         viewParts.window = &window;
@@ -51,7 +61,11 @@ MainWindowParts ProgramWindow::windowParts(ProgramHooks hooks) {
         encoderView_ = view.get();
         return view;
     };
-    parts.runOptionsSheet = std::move(hooks.runOptionsSheet);
+    if (hooks.runOptionsSheet)
+        parts.runOptionsSheet = [this, run = std::move(hooks.runOptionsSheet)](MainWindow& window) {
+            discSession_.ensureEngine();
+            run(window, discSession_.drives());
+        };
     return parts;
 }
 

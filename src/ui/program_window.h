@@ -7,10 +7,12 @@
 #include <functional>
 #include <memory>
 
+#include "cdaccess/cd_engine.h"
 #include "playback/cd_player.h"
 #include "rip/disc_session.h"
 #include "ui/job_event_bridge.h"
 #include "ui/main_window.h"
+#include "ui/rip/segment_dialog.h"
 
 namespace tonalda {
 class Prompter;
@@ -20,38 +22,45 @@ namespace tonalda::ui {
 
 class ConvertView;
 class PlayerAdapter;
+class RipView;
 class VolumeAdapter;
 
-// What the program hands to the desktop: the Options sheet (none: the Options button stays grey)
-// and the opening of URLs and folders (QDesktopServices when empty).
+// What the program hands to the desktop: the Options sheet over the engine's drives (none: the
+// Options button stays grey), the opening of URLs and folders (QDesktopServices when empty) and
+// the segment dialog's Save As.
 struct ProgramHooks {
-    std::function<void(MainWindow&)> runOptionsSheet;
+    std::function<void(MainWindow&, const CdDriveList& drives)> runOptionsSheet;
     std::function<bool(const QUrl&)> openUrl;
+    SaveFileChooser chooseFile = chooseSaveFileWithDialog;
 };
 
 // What the views share; made before the window and gone after it.
 struct ProgramEngine {
-    explicit ProgramEngine(Prompter& prompter);
+    ProgramEngine(Prompter& prompter, CdEngine& engine);
 
     Prompter& prompter_;
+    CdEngine& engine_;
     JobEventBridge events_;
     DiscSession discSession_;
     CdPlayer cdPlayer_;
+    RipView* ripperView_ = nullptr;       // owned by the window
     ConvertView* encoderView_ = nullptr;  // owned by the window
 };
 
 // The engine comes first among the bases, so it is made before the window and its views and
 // goes after them. (No Q_OBJECT: moc wants the QObject base first.)
-class ProgramWindow final : private ProgramEngine, public MainWindow {
+class ProgramWindow : private ProgramEngine, public MainWindow {
   public:
     // Looks for the sound server once (at most its timeout): without one the file player and the
-    // volume slider are grey and say why.
-    ProgramWindow(Prompter& prompter, ProgramHooks hooks);
+    // volume slider are grey and say why. The engine is the process's unless a test brings its
+    // own.
+    ProgramWindow(Prompter& prompter, ProgramHooks hooks, CdEngine& engine = cdEngine());
     ~ProgramWindow() override;
 
     DiscSession& discSession() { return discSession_; }
     JobEventBridge& events() { return events_; }
     CdPlayer& cdPlayer() { return cdPlayer_; }
+    RipView& ripView() { return *ripperView_; }
     ConvertView& convertView() { return *encoderView_; }
     PlayerAdapter& playerAdapter() { return *player_; }
     VolumeAdapter& volumeAdapter() { return *volume_; }

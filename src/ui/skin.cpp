@@ -155,8 +155,8 @@ void applySkinStyle(QApplication& application) {
     palette.setColor(QPalette::Disabled, QPalette::Base, kBodyTop);
     application.setPalette(palette);
     application.setFont(SkinFonts::font(12));
-    // A checked push button (a mode switch of the settings pages) and a chosen radio button show
-    // the accent, so that the choice stands out on the dark body.
+    // A checked push button (a mode switch of the settings pages), a chosen radio button and a
+    // ticked check box show the accent, so that the choice stands out on the dark body.
     application.setStyleSheet(QStringLiteral(
         "QPushButton:checked { background: #1F7FCC; color: #FFFFFF; border: 1px solid #3FA9F5;"
         " border-radius: 3px; padding: 3px 10px; }"
@@ -165,7 +165,14 @@ void applySkinStyle(QApplication& application) {
         "QRadioButton::indicator:unchecked { image: url(:/skin/radio_off.svg); }"
         "QRadioButton::indicator:checked:disabled { image: url(:/skin/radio_on_disabled.svg); }"
         "QRadioButton::indicator:unchecked:disabled {"
-        " image: url(:/skin/radio_off_disabled.svg); }"));
+        " image: url(:/skin/radio_off_disabled.svg); }"
+        "QCheckBox::indicator { width: 14px; height: 14px; }"
+        "QCheckBox::indicator:checked, QCheckBox::indicator:indeterminate {"
+        " image: url(:/skin/check_on.svg); }"
+        "QCheckBox::indicator:unchecked { image: url(:/skin/check_off.svg); }"
+        "QCheckBox::indicator:checked:disabled { image: url(:/skin/check_on_disabled.svg); }"
+        "QCheckBox::indicator:unchecked:disabled {"
+        " image: url(:/skin/check_off_disabled.svg); }"));
 }
 
 }  // namespace tonalda::ui

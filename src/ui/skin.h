@@ -26,6 +26,12 @@ inline const QColor kSecondaryText{0xA9, 0xAF, 0xB8};
 inline const QColor kAccent{0x3F, 0xA9, 0xF5};
 inline const QColor kAccentDark{0x1F, 0x7F, 0xCC};
 inline const QColor kOnAccent{0x12, 0x15, 0x1A};
+// The lists: their columns in two alternating stripes, the grid between the cells, and the text
+// an empty list shows (a warm orange that stands out from the accent).
+inline const QColor kListStripeEven{0x1F, 0x22, 0x27};
+inline const QColor kListStripeOdd{0x26, 0x2A, 0x31};
+inline const QColor kListGrid{0x33, 0x38, 0x40};
+inline const QColor kListNotice{0xFF, 0xAE, 0x0C};
 // Disabled pictures and text keep about 40 % of their contrast.
 constexpr double kDisabledContrast = 0.4;
 }  // namespace skin_colour

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -39,6 +40,11 @@ class Id3TagDialogTest final : public QObject {
         QLineEdit* title2 = dialog.field(2, QStringLiteral("Title"));
         QVERIFY(!dialog.versionSwitch(2).isChecked() && !title2->isEnabled());
         QVERIFY(title2->text().isEmpty() && !dialog.comment2().isEnabled());
+        // The captions grey with their fields.
+        int greyCaptions = 0;
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            greyCaptions += label->buddy() == title2 && !label->isEnabled() ? 1 : 0;
+        QCOMPARE(greyCaptions, 1);
         QCOMPARE(dialog.genre(2).currentIndex(), -1);
         dialog.versionSwitch(2).click();
         QVERIFY(title2->isEnabled() && dialog.comment2().isEnabled() &&

@@ -282,5 +282,51 @@ TEST_F(DiscSessionTest, TheStatusColumnFollowsARipsEvents) {
     EXPECT_FALSE(session.item(1).done);
 }
 
+TEST_F(DiscSessionTest, ADiscTakenOutOrPutBackIsNoticedBeforeTheRowsAreUsed) {
+    test::JobView view;
+    DiscSession session(*engine_, registry_, prompter_, view.events());
+    EXPECT_TRUE(session.discUnchanged()) << "no rows yet, nothing to protect";
+    ASSERT_EQ(session.ensureEngine(), DriveSearch::Found);
+    EXPECT_EQ(session.ensureEngine(), DriveSearch::Found);
+    EXPECT_EQ(session.selectedDriveDescription(), driveDescription(drives_, 0));
+    ASSERT_EQ(session.rebuild(), 1);
+    EXPECT_EQ(session.leadOutFrame(), 760u);
+    EXPECT_TRUE(session.discUnchanged());
+
+    // START STOP UNIT: out goes the tray, then it comes back with the disc.
+    const auto tray = [&](bool load) {
+        ScsiCommand command;
+        command.cdb = {0x1B, 0, 0, 0, static_cast<std::uint8_t>(load ? 0x03 : 0x02)};
+        command.cdbLength = 6;
+        ASSERT_EQ(engine_->executeScsi(drives_.drives[0].address(), command), 1);
+    };
+    tray(false);
+    EXPECT_FALSE(session.discUnchanged());
+    EXPECT_EQ(session.refresh(), 0);
+    EXPECT_EQ(session.leadOutFrame(), 0u);
+    EXPECT_TRUE(session.discUnchanged()) << "an empty list has no rows to protect";
+    tray(true);
+    // The drive reports the loaded disc once; the refresh reads on past that.
+    EXPECT_EQ(session.refresh(), 1);
+    EXPECT_EQ(session.rowCount(), 3);
+    EXPECT_TRUE(session.discUnchanged());
+}
+
+TEST_F(DiscSessionTest, SavingToTheLibraryMakesTheDiscsFileWhenItIsMissing) {
+    test::JobView view;
+    DiscSession session(*engine_, registry_, prompter_, view.events());
+    EXPECT_FALSE(session.saveLibrary()) << "no disc read yet";
+    ASSERT_EQ(session.startEngine(), DriveSearch::Found);
+    ASSERT_EQ(session.rebuild(), 1);
+    const auto file = libraryFilePath(session.libraryFolder(), session.readPlayerKey());
+    ASSERT_FALSE(std::filesystem::exists(file));
+    session.discInfo().update([](DiscInfo& info) { info.artist = "Kept Artist"; });
+    session.updateRowTag(1, [](TagInfo& tag) { tag.Title1 = "Kept Title"; });
+    EXPECT_TRUE(session.saveLibrary());
+    const std::string saved = test::readFile(file);
+    EXPECT_NE(saved.find("artist=Kept Artist"), std::string::npos);
+    EXPECT_NE(saved.find("2=Kept Title"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tonalda

@@ -69,15 +69,8 @@ TocReport tocReport(const DiscSession& session) {
                                  rows[row].text[kColumnTitle], rows[row].text[kColumnTime],
                                  rows[row].text[kColumnSize]});
     }
-    report.leadOut = leadOutFrame(session);
+    report.leadOut = session.leadOutFrame();
     return report;
-}
-
-std::uint32_t leadOutFrame(const DiscSession& session) {
-    // The lead-out's descriptor follows the last track's.
-    const auto leadOut = static_cast<std::size_t>(session.rowCount());
-    const DiscToc lba = session.lbaToc();
-    return leadOut < lba.descriptorCount() ? lba.tracks[leadOut].lba() : 0;
 }
 
 std::string tocText(const TocReport& report) {

@@ -33,9 +33,6 @@ struct TocReport {
     std::vector<TocTrack> tracks;
 };
 
-// The block address of the lead-out: the disc's length in frames. 0 without a table.
-std::uint32_t leadOutFrame(const DiscSession& session);
-
 // The report of a built track list. Thread: the main thread.
 TocReport tocReport(const DiscSession& session);
 

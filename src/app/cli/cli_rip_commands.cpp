@@ -91,7 +91,7 @@ int ripTracks(const CliOptions& options, DriveSession& session, Console& console
 // folder. A range beyond the disc is cut at its end, as the dialog does after saying "exceed".
 int ripSegment(const FrameRange& segment, DriveSession& session, Console& console) {
     DiscSession& disc = session.disc();
-    const std::uint32_t discLength = leadOutFrame(disc);
+    const std::uint32_t discLength = disc.leadOutFrame();
     FrameRange range = segment;
     if (range.end > discLength) {
         console.err("exceed");

@@ -27,8 +27,14 @@ export TONALDA_VDRIVE="$prefix/lib/tonalda/demo/demo.disc"
 desktop-file-validate "$prefix/share/applications/com.quarrowind.Tonalda.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/com.quarrowind.Tonalda.metainfo.xml" > /dev/null
 
+# The rip runs against a hive of its own whose rip folder lies in a scratch home, on a generated
+# disc of two short tracks.
+export TONALDA_RIP_HIVE="$scratch/rip-registry.reg" TONALDA_RIP_HOME="$scratch/home"
+HOME="$TONALDA_RIP_HOME" TONALDA_HIVE="$TONALDA_RIP_HIVE" "$prefix/bin/tonalda-setup" > /dev/null
+export TONALDA_RIP_DISC="gen:seed 31/track audio 0:03/track audio 0:02,noaudio"
+
 # A private session bus with the accessibility bus on it, a private X server, the program and the
-# driver that finds its controls by name (Debian's python3, which carries pyatspi).
+# drivers that find its controls by name (Debian's python3, which carries pyatspi).
 export TONALDA_PROGRAM="$prefix/bin/tonalda"
 export TONALDA_EXPECT_HELP="$prefix/lib/tonalda/help/Tonalda.html"
 dbus-run-session -- bash -c '
@@ -36,5 +42,5 @@ dbus-run-session -- bash -c '
   /usr/libexec/at-spi-bus-launcher --launch-immediately &
   launcher=$!
   trap "kill $launcher 2>/dev/null || true" EXIT
-  xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 "'"$here"'/drive_window.py"
+  xvfb-run -a -s "-screen 0 1024x768x24" "'"$here"'/run_drivers.sh"
 '

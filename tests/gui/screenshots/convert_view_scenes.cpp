@@ -61,7 +61,8 @@ std::unique_ptr<ui::ProgramWindow> convertWindow(SceneSetup& setup) {
     if (auto key = Registry::instance().openKey(registryKeyPath("Setup"), RegistryAccess::Write))
         key->writeString("path", TONALDA_MODULE_DIR);
     ui::ProgramHooks hooks;
-    hooks.runOptionsSheet = [](ui::MainWindow&) {};  // the button as the program shows it
+    hooks.runOptionsSheet = [](ui::MainWindow&, const CdDriveList&) {
+    };  // the button as the program shows it
     auto window = std::make_unique<ui::ProgramWindow>(setup.prompter, std::move(hooks));
     outputSettings().encodeFolder = (setup.scratch / "encoded").string();
     window->showConvertView();

@@ -8,7 +8,6 @@
 #include "platform/messages.h"
 #include "screenshots/scene.h"
 #include "ui/main_window.h"
-#include "ui/selected_drive.h"
 
 namespace tonalda::screenshots {
 
@@ -55,15 +54,13 @@ class SceneWindow final : public ui::MainWindow {
 ui::MainWindowParts parts(SceneSetup& setup) {
     ui::MainWindowParts parts;
     parts.prompter = &setup.prompter;
-    parts.driveDescription = ui::selectedDriveDescription;
+    parts.driveDescription = setup.driveDescription;
     parts.runOptionsSheet = [](ui::MainWindow&) {};
     return parts;
 }
 
 const SceneRegistration kIdle("main-window", [](SceneSetup& setup) {
-    ui::MainWindowParts p = parts(setup);
-    p.runOptionsSheet = nullptr;  // as today's program, without the Options sheet
-    return std::make_unique<ui::MainWindow>(std::move(p));
+    return std::make_unique<ui::MainWindow>(parts(setup));
 });
 
 const SceneRegistration kPlaying("main-window-playing", [](SceneSetup& setup) {

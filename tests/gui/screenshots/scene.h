@@ -22,10 +22,13 @@ class Prompter;
 namespace tonalda::screenshots {
 
 // What every scene may use: a scratch hive holding the installer's defaults, the demo disc in a
-// virtual drive, and a prompter that reports any message box on stderr.
+// virtual drive (drive 0 at full speed, drive 1 at eight times real time for pictures of a rip
+// under way), a prompter that reports any message box on stderr, and the description of the
+// chosen drive as the program shows it. A scene's window is gone before the next scene is made.
 struct SceneSetup {
     std::filesystem::path scratch;
     Prompter& prompter;
+    std::function<std::string()> driveDescription;
 };
 
 struct Scene {

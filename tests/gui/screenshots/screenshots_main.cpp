@@ -12,10 +12,13 @@
 #include <iostream>
 
 #include "app/installer.h"
+#include "cdaccess/cd_engine.h"
 #include "platform/prompter.h"
 #include "platform/registry.h"
 #include "platform/shared_objects.h"
+#include "rip/disc_session.h"
 #include "screenshots/scene.h"
+#include "ui/job_event_bridge.h"
 #include "ui/skin.h"
 
 namespace tonalda::screenshots {
@@ -52,7 +55,10 @@ std::filesystem::path prepareEnvironment() {
     setenv("TONALDA_SHM_PREFIX", ("tonalda-shots-" + std::to_string(getpid()) + "-").c_str(), 1);
     setenv("TONALDA_ASPI_LIBRARY",
            (std::filesystem::path(TONALDA_MODULE_DIR) / "vdrive" / "libwnaspi32.so").c_str(), 1);
-    setenv("TONALDA_VDRIVE", TONALDA_SOURCE_DIR "/resources/demo/demo.disc", 1);
+    setenv("TONALDA_VDRIVE",
+           TONALDA_SOURCE_DIR "/resources/demo/demo.disc;" TONALDA_SOURCE_DIR
+                              "/resources/demo/demo.disc,speed=8",
+           1);
     InstallPlace place;
     place.installFolder = scratch / "lib" / "tonalda";
     place.home = scratch / "home";
@@ -60,6 +66,10 @@ std::filesystem::path prepareEnvironment() {
     place.dataHome = scratch / "data";
     place.email = "user@example.org";
     install(Registry::instance(), defaultSettings(place), true, std::cerr);
+    // The encoder modules are the build's.
+    Registry::instance()
+        .openKey(registryKeyPath("Setup"), RegistryAccess::Write)
+        ->writeString("path", TONALDA_MODULE_DIR);
     return scratch;
 }
 
@@ -108,7 +118,11 @@ int main(int argc, char** argv) {
     const qreal ratio = application.primaryScreen()->devicePixelRatio();
     const QStringList wanted = application.arguments().mid(2);
     ReportingPrompter prompter;
-    SceneSetup setup{scratch, prompter};
+    // Only asked for the drive's description: the scenes' windows read the disc themselves.
+    tonalda::ui::JobEventBridge events;
+    tonalda::DiscSession drives(tonalda::cdEngine(), tonalda::Registry::instance(), prompter,
+                                events.queue());
+    SceneSetup setup{scratch, prompter, [&drives] { return drives.selectedDriveDescription(); }};
     int failures = 0;
     for (const Scene& scene : scenes()) {
         const QString name = QString::fromStdString(scene.name);
