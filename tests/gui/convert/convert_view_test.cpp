@@ -229,7 +229,7 @@ class ConvertViewTest final : public QObject {
         ProgramHarness h;
         // The files are taken up by as many encoders as there are cores: with two or more the
         // third is encoded beside the second, with one it waits.
-        h.addFiles({0.5, 40, 40});
+        h.addFiles({0.5, 240, 240});
         ui::ConvertView& view = h.view();
         QSignalSpy ended(&view, &ui::ConvertView::jobEnded);
         QTest::mouseClick(&view.button(Command::Mp3), Qt::LeftButton);
