@@ -32,11 +32,12 @@ test: build
 	scripts/test-env.sh ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 # The whole suite built with AddressSanitizer and UBSan and run. Leaks are reported except those
-# the suppression file names, which lie inside third-party libraries.
+# the suppression file names, which lie inside third-party libraries. No strict string checks:
+# they take strndup of a buffer without a NUL for an overflow, which the X keyboard library does.
 check-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTONALDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	scripts/test-env.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
