@@ -182,4 +182,13 @@ EncodeOutcome FileEncoders::encodeWma(const fs::path& input, const EncodeTarget&
     return EncodeOutcome::Done;
 }
 
+EntryResult finishEncodedEntry(EntryWork& work, EncodeOutcome outcome) {
+    if (outcome == EncodeOutcome::Cancelled)
+        return EntryResult::Stopped;
+    if (outcome != EncodeOutcome::Done)
+        return EntryResult::Incomplete;
+    work.setStatus(RowStatus::Encoded);
+    return EntryResult::Complete;
+}
+
 }  // namespace tonalda

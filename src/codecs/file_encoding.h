@@ -11,6 +11,7 @@
 #include "codecs/ogg_encoder.h"
 #include "codecs/output_format.h"
 #include "codecs/wma_encoder.h"
+#include "platform/job_runner.h"
 
 namespace tonalda {
 
@@ -23,6 +24,11 @@ struct TagInfo;
 struct WmaSettings;
 
 enum class EncodeOutcome { Done, Cancelled, Failed };
+
+// How a job's entry ends after its encoding: a cancel stops it; a failure, already reported by
+// the encoder, leaves it incomplete while the job goes on; a finished file shows "Encoded".
+// Thread: the worker running the entry.
+EntryResult finishEncodedEntry(EntryWork& work, EncodeOutcome outcome);
 
 // The encoders of one job, made and used on its worker thread. The MP3 module is loaded (and the
 // MP3 settings read) once, at the first MP3 file.

@@ -169,13 +169,7 @@ EntryResult ConvertJob::convertEntry(EntryWork& work, const ConvertEntry& entry,
     const EncodeOutcome outcome =
         encoders.encodeToFile(format_, input, entry.output, &entry.tag,
                               &work.progress(RowActivity::Encoding), work.cancel());
-    if (outcome == EncodeOutcome::Cancelled)
-        return EntryResult::Stopped;
-    // An encoder failure has been reported; the job goes on with the next file.
-    if (outcome != EncodeOutcome::Done)
-        return EntryResult::Incomplete;
-    work.setStatus(RowStatus::Encoded);
-    return EntryResult::Complete;
+    return finishEncodedEntry(work, outcome);  // after a failure, the next file
 }
 
 }  // namespace tonalda

@@ -219,13 +219,7 @@ EntryResult RipJob::encodeEntry(EntryWork& work, std::size_t index, Run& run) {
             .encodeToFile(static_cast<OutputFormat>(options_.format), temp->path(),
                           run.outputs[index], &queue_[index].tag,
                           &work.progress(RowActivity::Encoding), work.cancel());
-    if (outcome == EncodeOutcome::Cancelled)
-        return EntryResult::Stopped;
-    // An encoder failure has been reported; the job goes on, but the entry is not complete.
-    if (outcome != EncodeOutcome::Done)
-        return EntryResult::Incomplete;
-    work.setStatus(RowStatus::Encoded);
-    return EntryResult::Complete;
+    return finishEncodedEntry(work, outcome);
 }
 
 }  // namespace tonalda

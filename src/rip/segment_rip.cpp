@@ -147,12 +147,7 @@ EntryResult SegmentRip::rip(EntryWork& work, std::uint32_t startFrame, std::uint
     const EncodeOutcome outcome = encoders.encodeToFile(
         format, temp->path(), encoded, nullptr, &work.progress(RowActivity::Encoding), cancel);
     temp->remove();
-    if (outcome == EncodeOutcome::Cancelled)
-        return EntryResult::Stopped;
-    if (outcome != EncodeOutcome::Done)
-        return EntryResult::Incomplete;
-    work.setStatus(RowStatus::Encoded);
-    return EntryResult::Complete;
+    return finishEncodedEntry(work, outcome);
 }
 
 }  // namespace tonalda
