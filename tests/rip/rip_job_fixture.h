@@ -12,6 +12,7 @@
 #include "rip/track_list.h"
 #include "support/installed_settings.h"
 #include "support/job_view.h"
+#include "support/temp_dir.h"
 #include "support/vdrive_fixture.h"
 
 namespace tonalda::test {
@@ -62,13 +63,7 @@ class RipJobTest : public VirtualDriveTest {
 
     // Files left in a folder and its sub-folders.
     static std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
-        std::vector<std::filesystem::path> files;
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
-            if (entry.is_regular_file())
-                files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        return files;
+        return regularFilesUnder(folder);
     }
 
     Registry registry_{dir_ / "registry.reg"};

@@ -3,10 +3,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tonalda::test {
 
@@ -35,6 +37,17 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// The regular files under a folder and its sub-folders, sorted; none when it is missing.
+inline std::vector<std::filesystem::path> regularFilesUnder(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
+        if (entry.is_regular_file())
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 inline std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -42,13 +42,7 @@ inline void writeHiveString(const char* group, const char* name, const std::stri
 
 // The regular files under a folder, sorted.
 inline std::vector<std::filesystem::path> filesUnder(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> files;
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
-        if (entry.is_regular_file())
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
+    return regularFilesUnder(folder);
 }
 
 class RipViewHarness {
